@@ -1,0 +1,118 @@
+#include "FormEvents.h"
+
+#include "ErrorReport.h"
+
+#include <QAbstractButton>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QWidget>
+
+namespace {
+// A message box opening or another window taking over is not a move inside the window.
+bool isMoveInsideWindow(const QFocusEvent* event)
+{
+    return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+}
+} // namespace
+
+FormEvents::FormEvents(QWidget* form, Messages& messages) : QObject(form), form(form), messages(messages) {}
+
+void FormEvents::setTabSequence(const QList<QWidget*>& controls)
+{
+    sequence.clear();
+    for (QWidget* control : controls) {
+        sequence.append(control);
+        watch(control);
+    }
+}
+
+void FormEvents::onEnter(QWidget* control, std::function<void()> handler)
+{
+    enterHandlers.insert(control, std::move(handler));
+    watch(control);
+}
+
+void FormEvents::onExit(QWidget* control, std::function<void()> handler)
+{
+    exitHandlers.insert(control, std::move(handler));
+    watch(control);
+}
+
+void FormEvents::onKeyDown(QWidget* control, std::function<void(int)> handler)
+{
+    keyHandlers.insert(control, std::move(handler));
+    watch(control);
+}
+
+void FormEvents::run(const std::function<void()>& handler)
+{
+    runGuarded(messages, form, handler);
+}
+
+void FormEvents::watch(QWidget* control)
+{
+    control->removeEventFilter(this);
+    control->installEventFilter(this);
+}
+
+void FormEvents::moveFocus(QWidget* from, int step)
+{
+    const int count = sequence.size();
+    int index = -1;
+    for (int i = 0; i < count; ++i) {
+        if (sequence.at(i) == from)
+            index = i;
+    }
+    if (index < 0)
+        return;
+    for (int tries = 1; tries <= count; ++tries) {
+        QWidget* next = sequence.at(((index + step * tries) % count + count) % count);
+        if (next && next->isVisible() && next->isEnabled()) {
+            next->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+bool FormEvents::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::FocusIn: {
+        const auto handler = enterHandlers.constFind(watched);
+        if (handler != enterHandlers.constEnd() && isMoveInsideWindow(static_cast<QFocusEvent*>(event)))
+            run(*handler);
+        break;
+    }
+    case QEvent::FocusOut: {
+        const auto handler = exitHandlers.constFind(watched);
+        if (handler != exitHandlers.constEnd() && isMoveInsideWindow(static_cast<QFocusEvent*>(event)))
+            run(*handler);
+        break;
+    }
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* control = qobject_cast<QWidget*>(watched);
+        const bool isEnter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        if (isEnter && qobject_cast<QAbstractButton*>(control)) {
+            // A focused button takes Enter as a press; the form-level rule does not apply.
+            static_cast<QAbstractButton*>(control)->click();
+            return true;
+        }
+        if (sequence.contains(control)) {
+            if (isEnter)
+                moveFocus(control, 1);
+            else if (key == Qt::Key_Up)
+                moveFocus(control, -1);
+        }
+        const auto handler = keyHandlers.constFind(watched);
+        if (handler != keyHandlers.constEnd()) {
+            const auto keyHandler = *handler;
+            run([&] { keyHandler(key); });
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}

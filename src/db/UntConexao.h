@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+// A failure reported by the database or the query object; what() is the provider's or library's message.
+class DatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where to connect. The program takes it from the build; tests hand in their own.
+struct ConnectionSettings {
+    enum class Engine { SQLite, SqlServer };
+    Engine engine = Engine::SQLite;
+    QString driver;           // "QSQLITE" or "QODBC"
+    QString databaseName;     // SQLite file, or a complete ODBC connection string
+    static ConnectionSettings fromBuild(const QString& executableFolder);
+    static ConnectionSettings sqliteFile(const QString& path);
+    static ConnectionSettings sqliteThroughOdbc(const QString& path);
+};
+
+// The data module: owns the one connection ADODravix.
+class TdmConexao final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TdmConexao)
+
+public:
+    explicit TdmConexao(const ConnectionSettings& settings, QObject* parent = nullptr);
+    ~TdmConexao() override;
+
+    // Opens ADODravix if closed; throws DatabaseError with the provider's message.
+    void open();
+    bool isOpen() const;
+    QSqlDatabase& ADODravix() { return db; }
+    ConnectionSettings::Engine engine() const { return settings.engine; }
+
+    void beginTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return transactionOpen; }
+
+    // The one place where statements in SQL Server's dialect are adapted to the embedded engine.
+    QString adaptStatement(const QString& statement) const;
+
+private:
+    ConnectionSettings settings;
+    QString connectionName;
+    QSqlDatabase db;
+    bool transactionOpen = false;
+};
+
+// The query object: statement lines, ":name" markers bound by name, every row read on open.
+class Query final {
+    Q_DISABLE_COPY_MOVE(Query)
+
+public:
+    explicit Query(TdmConexao& connection);
+    ~Query();
+
+    void close();
+    bool isOpen() const { return opened; }
+
+    // Statement text: lines joined with CR LF. Each change closes the query and rebuilds the parameters,
+    // keeping the values of names still present.
+    void clearSql();
+    void addLine(const QString& line);
+    QString sqlText() const;
+    QStringList parameterNames() const;
+
+    // Binding by name, without regard to case; unknown names throw "Parameter '%s' not found".
+    void bindText(const QString& name, const QString& value);
+    void bindInteger(const QString& name, qint32 value);
+    void bindByte(const QString& name, quint8 value);
+    void bindDouble(const QString& name, double value);
+    void bindDateTime(const QString& name, const QDateTime& value);
+    void bindNull(const QString& name);
+    QVariant boundValue(const QString& name) const;
+
+    void open();     // rows expected; the current row is the first
+    void execSQL();  // no rows
+
+    // The result: a static cursor over rows read on open.
+    bool isEmpty() const;
+    bool eof() const;
+    void first();
+    void next();
+    int rowCount() const;
+    int currentRow() const { return row; }
+    void setCurrentRow(int index);
+    int fieldCount() const;
+    QStringList fieldNames() const;
+    int fieldIndex(const QString& name) const;   // -1 when absent
+
+    // Reading the current row by name, without regard to case; unknown names throw "Field '%s' not found".
+    // NULL reads as empty text or 0; numbers as text have a decimal comma and no thousands separator.
+    QString asString(const QString& field) const;
+    qint32 asInteger(const QString& field) const;
+    double asFloat(const QString& field) const;
+    bool isNull(const QString& field) const;
+
+    // Raw access for grids and export: a cell of any row, and its text as above.
+    QVariant value(int rowIndex, int column) const;
+    QString text(int rowIndex, int column) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    TdmConexao& connection;
+    bool opened = false;
+    int row = 0;
+};

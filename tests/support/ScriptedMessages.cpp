@@ -1,0 +1,13 @@
+#include "ScriptedMessages.h"
+
+Messages::Answer ScriptedMessages::show(QWidget*, const QString& text, const QString& caption, Icon icon,
+                                        Buttons buttons)
+{
+    const Box box{text, caption, icon, buttons};
+    boxes.append(box);
+    if (showHook)
+        showHook(box);
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    return answers.isEmpty() ? Answer::Yes : answers.takeFirst();
+}

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds the embedded demo database: the schema plus the demo rows. Usage: make-demo-db.sh <file>
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+target="$1"
+rm -f "$target"
+cat "$root/src/db/schema/sqlite.sql" "$root/tools/demo-data.sql" | sqlite3 "$target"

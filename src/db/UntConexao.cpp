@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -116,6 +117,57 @@ QVariant normalizedCell(const QVariant& value, bool embeddedEngine)
             return canonicalDateTime(text);
     }
     return value;
+}
+
+// SQLite's own text of a number: an integer, or a real as "%.15g" writes it ("12.5", "40.0", "1e+20").
+QVariant sqliteNumber(const QString& text)
+{
+    const int n = int(text.size());
+    int i = (n > 0 && text.at(0) == QLatin1Char('-')) ? 1 : 0;
+    const int digitsFrom = i;
+    while (i < n && isDigit(text.at(i)))
+        ++i;
+    if (i == digitsFrom)
+        return text;
+    bool integral = true;
+    if (i < n && text.at(i) == QLatin1Char('.')) {
+        integral = false;
+        const int fractionFrom = ++i;
+        while (i < n && isDigit(text.at(i)))
+            ++i;
+        if (i == fractionFrom)
+            return text;
+    }
+    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
+        integral = false;
+        ++i;
+        if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+            ++i;
+        const int exponentFrom = i;
+        while (i < n && isDigit(text.at(i)))
+            ++i;
+        if (i == exponentFrom)
+            return text;
+    }
+    if (i != n)
+        return text;
+    bool ok = false;
+    if (integral) {
+        const qlonglong whole = text.toLongLong(&ok);
+        if (ok)
+            return whole;
+    }
+    const double real = text.toDouble(&ok);
+    return ok ? QVariant(real) : QVariant(text);
+}
+
+// The SQLite ODBC driver types a computed column by its first row, and a first NULL makes it text for every
+// row: numbers in such a column come back as SQLite's text of them.
+bool isUntypedOdbcColumn(const QSqlField& field)
+{
+    constexpr int sqlVarchar = 12;
+    constexpr int sqlWideVarchar = -9;
+    return (field.typeID() == sqlVarchar || field.typeID() == sqlWideVarchar) && field.tableName().isEmpty();
 }
 
 // Values cross the connection in one form: date-times as canonical text, small integers as int, NULL typed.
@@ -562,9 +614,17 @@ void Query::open()
         d->fieldLookup.insert(d->fields.at(c).toCaseFolded(), c);
 
     const bool embedded = connection.engine() == ConnectionSettings::Engine::SQLite;
-    while (query.next()) {
+    std::vector<bool> untyped(std::size_t(columns), false);
+    if (embedded && connection.ADODravix().driverName() == QLatin1String("QODBC"))
         for (int c = 0; c < columns; ++c)
-            d->cells.push_back(normalizedCell(query.value(c), embedded));
+            untyped[std::size_t(c)] = isUntypedOdbcColumn(record.field(c));
+    while (query.next()) {
+        for (int c = 0; c < columns; ++c) {
+            QVariant cell = normalizedCell(query.value(c), embedded);
+            if (untyped[std::size_t(c)] && cell.typeId() == QMetaType::QString)
+                cell = sqliteNumber(cell.toString());
+            d->cells.push_back(std::move(cell));
+        }
         ++d->rows;
     }
     if (query.lastError().isValid())

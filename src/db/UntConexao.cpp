@@ -22,8 +22,7 @@ const QString canonicalDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"
 const QString displayDateTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm:ss");
 
 // The provider's own words come first; Qt's summary of what it was doing follows when it adds something.
-QString providerMessage(const QSqlError& error, const QString& fallback)
-{
+QString providerMessage(const QSqlError& error, const QString& fallback) {
     const QString database = error.databaseText().trimmed();
     const QString driver = error.driverText().trimmed();
     QString message;
@@ -37,10 +36,9 @@ QString providerMessage(const QSqlError& error, const QString& fallback)
 }
 
 // A value inside an ODBC connection string, braced when it holds a character the syntax reserves.
-QString odbcValue(const QString& value)
-{
-    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) || value.contains(QLatin1Char('}'))
-        || value != value.trimmed()) {
+QString odbcValue(const QString& value) {
+    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
+        value.contains(QLatin1Char('}')) || value != value.trimmed()) {
         QString escaped = value;
         escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
         return QLatin1Char('{') + escaped + QLatin1Char('}');
@@ -48,19 +46,19 @@ QString odbcValue(const QString& value)
     return value;
 }
 
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
-int digitsAt(const QString& text, int from, int count)
-{
+int digitsAt(const QString& text, int from, int count) {
     int value = 0;
     for (int i = from; i < from + count; ++i)
         value = value * 10 + (text.at(i).unicode() - '0');
     return value;
 }
 
-// The embedded engine keeps date-times as the canonical text; a positional check is cheap enough for every cell.
-bool hasCanonicalDateTimeShape(const QString& text)
-{
+// The embedded engine keeps date-times as the canonical text; a positional check is cheap for every cell.
+bool hasCanonicalDateTimeShape(const QString& text) {
     if (text.size() != 23)
         return false;
     static constexpr char shape[] = "dddd-dd-dd dd:dd:dd.ddd";
@@ -72,17 +70,16 @@ bool hasCanonicalDateTimeShape(const QString& text)
     return true;
 }
 
-QVariant canonicalDateTime(const QString& text)
-{
+QVariant canonicalDateTime(const QString& text) {
     const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
-    const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2), digitsAt(text, 20, 3));
+    const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2),
+                     digitsAt(text, 20, 3));
     if (!date.isValid() || !time.isValid())
         return text;
     return QDateTime(date, time);
 }
 
-bool isIntegerType(int typeId)
-{
+bool isIntegerType(int typeId) {
     switch (typeId) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -102,8 +99,7 @@ bool isIntegerType(int typeId)
 }
 
 // One form per kind of value, whichever driver delivered it.
-QVariant normalizedCell(const QVariant& value, bool embeddedEngine)
-{
+QVariant normalizedCell(const QVariant& value, bool embeddedEngine) {
     if (!value.isValid() || value.isNull())
         return {};
     const int type = value.typeId();
@@ -120,8 +116,7 @@ QVariant normalizedCell(const QVariant& value, bool embeddedEngine)
 }
 
 // SQLite's own text of a number: an integer, or a real as "%.15g" writes it ("12.5", "40.0", "1e+20").
-QVariant sqliteNumber(const QString& text)
-{
+QVariant sqliteNumber(const QString& text) {
     const int n = int(text.size());
     int i = (n > 0 && text.at(0) == QLatin1Char('-')) ? 1 : 0;
     const int digitsFrom = i;
@@ -163,16 +158,14 @@ QVariant sqliteNumber(const QString& text)
 
 // The SQLite ODBC driver types a computed column by its first row, and a first NULL makes it text for every
 // row: numbers in such a column come back as SQLite's text of them.
-bool isUntypedOdbcColumn(const QSqlField& field)
-{
+bool isUntypedOdbcColumn(const QSqlField& field) {
     constexpr int sqlVarchar = 12;
     constexpr int sqlWideVarchar = -9;
     return (field.typeID() == sqlVarchar || field.typeID() == sqlWideVarchar) && field.tableName().isEmpty();
 }
 
 // Values cross the connection in one form: date-times as canonical text, small integers as int, NULL typed.
-QVariant wireValue(const QVariant& value)
-{
+QVariant wireValue(const QVariant& value) {
     if (!value.isValid() || value.isNull())
         return QVariant(QMetaType::fromType<QString>());
     switch (value.typeId()) {
@@ -189,8 +182,7 @@ QVariant wireValue(const QVariant& value)
     }
 }
 
-QString cellText(const QVariant& value)
-{
+QString cellText(const QVariant& value) {
     if (!value.isValid())
         return {};
     switch (value.typeId()) {
@@ -213,8 +205,7 @@ QString cellText(const QVariant& value)
 
 // Qt's own placeholder scan runs over every prepared text; a plain colon it would take for a name must not
 // reach it together with our positional markers.
-bool qtWouldTakeForPlaceholder(const QString& text)
-{
+bool qtWouldTakeForPlaceholder(const QString& text) {
     const auto isNameChar = [](QChar c) {
         const ushort u = c.unicode();
         return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_';
@@ -228,8 +219,8 @@ bool qtWouldTakeForPlaceholder(const QString& text)
                 closing = QChar();
             continue;
         }
-        if (c == QLatin1Char(':') && (i == 0 || text.at(i - 1) != QLatin1Char(':')) && i + 1 < n
-            && isNameChar(text.at(i + 1)))
+        if (c == QLatin1Char(':') && (i == 0 || text.at(i - 1) != QLatin1Char(':')) && i + 1 < n &&
+            isNameChar(text.at(i + 1)))
             return true;
         if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
             closing = c;
@@ -246,27 +237,26 @@ std::atomic<int> connectionCounter{0};
 // ---------------------------------------------------------------------------------------------------------
 // ConnectionSettings
 
-ConnectionSettings ConnectionSettings::fromBuild(const QString& executableFolder)
-{
+ConnectionSettings ConnectionSettings::fromBuild(const QString& executableFolder) {
 #if KORVA_DB_IS_SQLSERVER
     Q_UNUSED(executableFolder)
     ConnectionSettings settings;
     settings.engine = Engine::SqlServer;
     settings.driver = QStringLiteral("QODBC");
-    settings.databaseName = QStringLiteral("DRIVER={%1};Server=%2;Port=1700;Database=%3;UID=%4;PWD=%5;"
-                                           "TDS_Version=7.4;ClientCharset=UTF-8")
-                                .arg(QStringLiteral(KORVA_ODBC_DRIVER), odbcValue(QStringLiteral(KORVA_SQLSERVER_HOST)),
-                                     odbcValue(QStringLiteral(KORVA_SQLSERVER_CATALOG)),
-                                     odbcValue(QStringLiteral(KORVA_SQLSERVER_USER)),
-                                     odbcValue(QStringLiteral(KORVA_SQLSERVER_PASSWORD)));
+    settings.databaseName =
+        QStringLiteral("DRIVER={%1};Server=%2;Port=1700;Database=%3;UID=%4;PWD=%5;"
+                       "TDS_Version=7.4;ClientCharset=UTF-8")
+            .arg(QStringLiteral(KORVA_ODBC_DRIVER), odbcValue(QStringLiteral(KORVA_SQLSERVER_HOST)),
+                 odbcValue(QStringLiteral(KORVA_SQLSERVER_CATALOG)),
+                 odbcValue(QStringLiteral(KORVA_SQLSERVER_USER)),
+                 odbcValue(QStringLiteral(KORVA_SQLSERVER_PASSWORD)));
     return settings;
 #else
     return sqliteFile(QDir(executableFolder).filePath(QStringLiteral(KORVA_SQLITE_FILE)));
 #endif
 }
 
-ConnectionSettings ConnectionSettings::sqliteFile(const QString& path)
-{
+ConnectionSettings ConnectionSettings::sqliteFile(const QString& path) {
     ConnectionSettings settings;
     settings.engine = Engine::SQLite;
     settings.driver = QStringLiteral("QSQLITE");
@@ -275,13 +265,13 @@ ConnectionSettings ConnectionSettings::sqliteFile(const QString& path)
     return settings;
 }
 
-ConnectionSettings ConnectionSettings::sqliteThroughOdbc(const QString& path)
-{
+ConnectionSettings ConnectionSettings::sqliteThroughOdbc(const QString& path) {
     ConnectionSettings settings;
     settings.engine = Engine::SQLite;
     settings.driver = QStringLiteral("QODBC");
     // NoCreat: the ODBC driver must not make an empty database either.
-    settings.databaseName = QStringLiteral("DRIVER={SQLite3};Database=%1;NoCreat=1;Timeout=5000").arg(odbcValue(path));
+    settings.databaseName =
+        QStringLiteral("DRIVER={SQLite3};Database=%1;NoCreat=1;Timeout=5000").arg(odbcValue(path));
     settings.embeddedFile = path;
     return settings;
 }
@@ -290,10 +280,8 @@ ConnectionSettings ConnectionSettings::sqliteThroughOdbc(const QString& path)
 // TdmConexao
 
 TdmConexao::TdmConexao(const ConnectionSettings& connectionSettings, QObject* parent)
-    : QObject(parent),
-      settings(connectionSettings),
-      connectionName(QStringLiteral("ADODravix-%1").arg(++connectionCounter))
-{
+    : QObject(parent), settings(connectionSettings),
+      connectionName(QStringLiteral("ADODravix-%1").arg(++connectionCounter)) {
     setObjectName(QStringLiteral("dmConexao"));
     db = QSqlDatabase::addDatabase(settings.driver, connectionName);
     db.setDatabaseName(settings.databaseName);
@@ -301,8 +289,7 @@ TdmConexao::TdmConexao(const ConnectionSettings& connectionSettings, QObject* pa
         db.setConnectOptions(QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15"));
 }
 
-TdmConexao::~TdmConexao()
-{
+TdmConexao::~TdmConexao() {
     if (db.isOpen()) {
         if (transactionOpen)
             db.rollback();
@@ -312,17 +299,17 @@ TdmConexao::~TdmConexao()
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-void TdmConexao::open()
-{
+void TdmConexao::open() {
     if (db.isOpen())
         return;
     if (!db.isValid())
-        throw DatabaseError(QStringLiteral("The database driver %1 is not available: %2")
-                                .arg(settings.driver, providerMessage(db.lastError(), QStringLiteral("not loaded"))));
+        throw DatabaseError(
+            QStringLiteral("The database driver %1 is not available: %2")
+                .arg(settings.driver, providerMessage(db.lastError(), QStringLiteral("not loaded"))));
     // Opening a missing file would quietly make an empty database and every lookup would then find nothing.
     if (!settings.embeddedFile.isEmpty() && !QFileInfo(settings.embeddedFile).isFile())
-        throw DatabaseError(
-            QStringLiteral("Unable to open the database: the file %1 does not exist").arg(settings.embeddedFile));
+        throw DatabaseError(QStringLiteral("Unable to open the database: the file %1 does not exist")
+                                .arg(settings.embeddedFile));
     if (!db.open())
         throw DatabaseError(providerMessage(db.lastError(), QStringLiteral("Unable to open the database")));
     transactionOpen = false;
@@ -331,14 +318,16 @@ void TdmConexao::open()
         // otherwise swap day and month.
         QSqlQuery setFormat(db);
         if (!setFormat.exec(QStringLiteral("SET DATEFORMAT ymd")))
-            throw DatabaseError(providerMessage(setFormat.lastError(), QStringLiteral("SET DATEFORMAT failed")));
+            throw DatabaseError(
+                providerMessage(setFormat.lastError(), QStringLiteral("SET DATEFORMAT failed")));
     }
 }
 
-bool TdmConexao::isOpen() const { return db.isOpen(); }
+bool TdmConexao::isOpen() const {
+    return db.isOpen();
+}
 
-void TdmConexao::close()
-{
+void TdmConexao::close() {
     if (!db.isOpen())
         return;
     if (transactionOpen)
@@ -347,35 +336,34 @@ void TdmConexao::close()
     db.close();
 }
 
-void TdmConexao::beginTransaction()
-{
+void TdmConexao::beginTransaction() {
     open();
     if (!db.transaction())
         throw DatabaseError(providerMessage(db.lastError(), QStringLiteral("Unable to begin a transaction")));
     transactionOpen = true;
 }
 
-void TdmConexao::commit()
-{
+void TdmConexao::commit() {
     if (!db.commit())
-        throw DatabaseError(providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction")));
+        throw DatabaseError(
+            providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction")));
     transactionOpen = false;
 }
 
-void TdmConexao::rollback()
-{
-    // An error handler rolls back whether or not its transaction had begun; with none open there is nothing to do.
+void TdmConexao::rollback() {
+    // An error handler rolls back whether or not its transaction had begun; with none open there is nothing
+    // to do.
     if (!transactionOpen || !db.isOpen()) {
         transactionOpen = false;
         return;
     }
     transactionOpen = false;
     if (!db.rollback())
-        throw DatabaseError(providerMessage(db.lastError(), QStringLiteral("Unable to roll back the transaction")));
+        throw DatabaseError(
+            providerMessage(db.lastError(), QStringLiteral("Unable to roll back the transaction")));
 }
 
-QString TdmConexao::adaptStatement(const QString& statement) const
-{
+QString TdmConexao::adaptStatement(const QString& statement) const {
     if (settings.engine != ConnectionSettings::Engine::SQLite)
         return statement;
     // SQLite knows no TOP: the row limit moves to a LIMIT at the end of the statement.
@@ -407,38 +395,34 @@ struct Query::Impl {
     QString text;
     QString sent;
     std::vector<Parameter> parameters;
-    std::vector<int> markers;  // for each "?" sent, the index of its parameter
+    std::vector<int> markers; // for each "?" sent, the index of its parameter
 
     QStringList fields;
-    QHash<QString, int> fieldLookup;  // case-folded name -> first column of that name
-    std::vector<QVariant> cells;      // row after row, fieldCount cells each
+    QHash<QString, int> fieldLookup; // case-folded name -> first column of that name
+    std::vector<QVariant> cells;     // row after row, fieldCount cells each
     int rows = 0;
 
-    int parameterIndex(const QString& name) const
-    {
+    int parameterIndex(const QString& name) const {
         for (std::size_t i = 0; i < parameters.size(); ++i)
             if (parameters[i].name.compare(name, Qt::CaseInsensitive) == 0)
                 return int(i);
         return -1;
     }
 
-    Parameter& parameter(const QString& name)
-    {
+    Parameter& parameter(const QString& name) {
         const int index = parameterIndex(name);
         if (index < 0)
             throw DatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
         return parameters[std::size_t(index)];
     }
 
-    static bool endsName(QChar c)
-    {
-        return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(',')
-            || c == QLatin1Char(';') || c == QLatin1Char(')');
+    static bool endsName(QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+               c == QLatin1Char(',') || c == QLatin1Char(';') || c == QLatin1Char(')');
     }
 
     // Rebuilds the text, the markers and the parameters; values stay with the names still present.
-    void rebuild()
-    {
+    void rebuild() {
         text.clear();
         for (const QString& line : std::as_const(lines))
             text += line + QStringLiteral("\r\n");
@@ -495,8 +479,7 @@ struct Query::Impl {
         }
     }
 
-    void clearResult()
-    {
+    void clearResult() {
         fields.clear();
         fieldLookup.clear();
         cells.clear();
@@ -509,57 +492,65 @@ Query::Query(TdmConexao& conexao) : d(std::make_unique<Impl>()), connection(cone
 
 Query::~Query() = default;
 
-void Query::close()
-{
+void Query::close() {
     opened = false;
     row = 0;
     d->clearResult();
 }
 
-void Query::clearSql()
-{
+void Query::clearSql() {
     close();
     d->lines.clear();
     d->rebuild();
 }
 
-void Query::addLine(const QString& line)
-{
+void Query::addLine(const QString& line) {
     close();
     d->lines.append(line);
     d->rebuild();
 }
 
-QString Query::sqlText() const { return d->text; }
+QString Query::sqlText() const {
+    return d->text;
+}
 
-QStringList Query::parameterNames() const
-{
+QStringList Query::parameterNames() const {
     QStringList names;
     for (const Impl::Parameter& parameter : d->parameters)
         names.append(parameter.name);
     return names;
 }
 
-QString Query::sentText() const { return connection.adaptStatement(d->sent); }
+QString Query::sentText() const {
+    return connection.adaptStatement(d->sent);
+}
 
-void Query::bindText(const QString& name, const QString& value)
-{
+void Query::bindText(const QString& name, const QString& value) {
     // A null QString would reach the database as NULL; an empty text is a value.
     d->parameter(name).value = value.isNull() ? QString(QLatin1String("")) : value;
 }
 
-void Query::bindInteger(const QString& name, qint32 value) { d->parameter(name).value = value; }
+void Query::bindInteger(const QString& name, qint32 value) {
+    d->parameter(name).value = value;
+}
 
-void Query::bindByte(const QString& name, quint8 value) { d->parameter(name).value = QVariant::fromValue(value); }
+void Query::bindByte(const QString& name, quint8 value) {
+    d->parameter(name).value = QVariant::fromValue(value);
+}
 
-void Query::bindDouble(const QString& name, double value) { d->parameter(name).value = value; }
+void Query::bindDouble(const QString& name, double value) {
+    d->parameter(name).value = value;
+}
 
-void Query::bindDateTime(const QString& name, const QDateTime& value) { d->parameter(name).value = value; }
+void Query::bindDateTime(const QString& name, const QDateTime& value) {
+    d->parameter(name).value = value;
+}
 
-void Query::bindNull(const QString& name) { d->parameter(name).value = QVariant(QMetaType::fromType<QString>()); }
+void Query::bindNull(const QString& name) {
+    d->parameter(name).value = QVariant(QMetaType::fromType<QString>());
+}
 
-QVariant Query::boundValue(const QString& name) const
-{
+QVariant Query::boundValue(const QString& name) const {
     const int index = d->parameterIndex(name);
     if (index < 0)
         throw DatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
@@ -568,8 +559,7 @@ QVariant Query::boundValue(const QString& name) const
 
 namespace {
 
-void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent, const QVariantList& values)
-{
+void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent, const QVariantList& values) {
     if (!connection.isOpen())
         connection.open();
     query.setForwardOnly(true);
@@ -582,8 +572,9 @@ void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent,
         return;
     }
     if (qtWouldTakeForPlaceholder(statement))
-        throw DatabaseError(QStringLiteral("A plain colon before a name cannot be sent together with parameters; "
-                                           "write it outside the parameters' statement"));
+        throw DatabaseError(
+            QStringLiteral("A plain colon before a name cannot be sent together with parameters; "
+                           "write it outside the parameters' statement"));
     if (!query.prepare(statement))
         throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("The statement was refused")));
     for (const QVariant& value : values)
@@ -594,8 +585,7 @@ void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent,
 
 } // namespace
 
-void Query::open()
-{
+void Query::open() {
     close();
     QVariantList values;
     values.reserve(qsizetype(d->markers.size()));
@@ -634,8 +624,7 @@ void Query::open()
     row = 0;
 }
 
-void Query::execSQL()
-{
+void Query::execSQL() {
     close();
     QVariantList values;
     values.reserve(qsizetype(d->markers.size()));
@@ -645,33 +634,47 @@ void Query::execSQL()
     runStatement(connection, query, d->sent, values);
 }
 
-bool Query::isEmpty() const { return !opened || d->rows == 0; }
+bool Query::isEmpty() const {
+    return !opened || d->rows == 0;
+}
 
-bool Query::eof() const { return !opened || row >= d->rows; }
+bool Query::eof() const {
+    return !opened || row >= d->rows;
+}
 
-void Query::first() { row = 0; }
+void Query::first() {
+    row = 0;
+}
 
-void Query::next()
-{
+void Query::next() {
     if (row < d->rows)
         ++row;
 }
 
-int Query::rowCount() const { return opened ? d->rows : 0; }
+int Query::rowCount() const {
+    return opened ? d->rows : 0;
+}
 
-void Query::setCurrentRow(int index) { row = qBound(0, index, rowCount()); }
+void Query::setCurrentRow(int index) {
+    row = qBound(0, index, rowCount());
+}
 
-int Query::fieldCount() const { return int(d->fields.size()); }
+int Query::fieldCount() const {
+    return int(d->fields.size());
+}
 
-QStringList Query::fieldNames() const { return d->fields; }
+QStringList Query::fieldNames() const {
+    return d->fields;
+}
 
-int Query::fieldIndex(const QString& name) const { return d->fieldLookup.value(name.toCaseFolded(), -1); }
+int Query::fieldIndex(const QString& name) const {
+    return d->fieldLookup.value(name.toCaseFolded(), -1);
+}
 
 namespace {
 
 // A cell of the current row, or NULL past the last row, as reading an empty result gives.
-const QVariant& currentCell(const std::vector<QVariant>& cells, int rows, int columns, int row, int column)
-{
+const QVariant& currentCell(const std::vector<QVariant>& cells, int rows, int columns, int row, int column) {
     static const QVariant null;
     if (row < 0 || row >= rows)
         return null;
@@ -680,16 +683,14 @@ const QVariant& currentCell(const std::vector<QVariant>& cells, int rows, int co
 
 } // namespace
 
-QString Query::asString(const QString& field) const
-{
+QString Query::asString(const QString& field) const {
     const int column = fieldIndex(field);
     if (column < 0)
         throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
     return cellText(currentCell(d->cells, d->rows, fieldCount(), row, column));
 }
 
-qint32 Query::asInteger(const QString& field) const
-{
+qint32 Query::asInteger(const QString& field) const {
     const int column = fieldIndex(field);
     if (column < 0)
         throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
@@ -714,8 +715,7 @@ qint32 Query::asInteger(const QString& field) const
     throw DatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(cellText(value)));
 }
 
-double Query::asFloat(const QString& field) const
-{
+double Query::asFloat(const QString& field) const {
     const int column = fieldIndex(field);
     if (column < 0)
         throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
@@ -735,19 +735,19 @@ double Query::asFloat(const QString& field) const
     return number;
 }
 
-bool Query::isNull(const QString& field) const
-{
+bool Query::isNull(const QString& field) const {
     const int column = fieldIndex(field);
     if (column < 0)
         throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
     return !currentCell(d->cells, d->rows, fieldCount(), row, column).isValid();
 }
 
-QVariant Query::value(int rowIndex, int column) const
-{
+QVariant Query::value(int rowIndex, int column) const {
     if (!opened || rowIndex < 0 || rowIndex >= d->rows || column < 0 || column >= fieldCount())
         return {};
     return d->cells[std::size_t(rowIndex) * std::size_t(fieldCount()) + std::size_t(column)];
 }
 
-QString Query::text(int rowIndex, int column) const { return cellText(value(rowIndex, column)); }
+QString Query::text(int rowIndex, int column) const {
+    return cellText(value(rowIndex, column));
+}

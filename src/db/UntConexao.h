@@ -21,9 +21,9 @@ public:
 struct ConnectionSettings {
     enum class Engine { SQLite, SqlServer };
     Engine engine = Engine::SQLite;
-    QString driver;           // "QSQLITE" or "QODBC"
-    QString databaseName;     // SQLite file, or a complete ODBC connection string
-    QString embeddedFile;     // the embedded engine's file, which must exist before the connection opens
+    QString driver;       // "QSQLITE" or "QODBC"
+    QString databaseName; // SQLite file, or a complete ODBC connection string
+    QString embeddedFile; // the embedded engine's file, which must exist before the connection opens
     static ConnectionSettings fromBuild(const QString& executableFolder);
     static ConnectionSettings sqliteFile(const QString& path);
     static ConnectionSettings sqliteThroughOdbc(const QString& path);
@@ -89,8 +89,8 @@ public:
     void bindNull(const QString& name);
     QVariant boundValue(const QString& name) const;
 
-    void open();     // rows expected; the current row is the first
-    void execSQL();  // no rows
+    void open();    // rows expected; the current row is the first
+    void execSQL(); // no rows
 
     // The result: a static cursor over rows read on open.
     bool isEmpty() const;
@@ -102,7 +102,7 @@ public:
     void setCurrentRow(int index);
     int fieldCount() const;
     QStringList fieldNames() const;
-    int fieldIndex(const QString& name) const;   // -1 when absent
+    int fieldIndex(const QString& name) const; // -1 when absent
 
     // Reading the current row by name, without regard to case; unknown names throw "Field '%s' not found".
     // NULL reads as empty text or 0; numbers as text have a decimal comma and no thousands separator.

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QtTest>
 
-// The demo database must let a person try every path of the program: logins, plates, prices, drivers, reports.
+// The demo database must let a person try every path of the program: logins, plates, prices, drivers,
+// reports.
 class TestDemoData final : public QObject {
     Q_OBJECT
 
@@ -22,16 +23,14 @@ private:
     std::unique_ptr<TestDatabase> db;
 };
 
-void TestDemoData::init()
-{
+void TestDemoData::init() {
     QFile demo(QStringLiteral(KORVA_SCHEMA_DIR "/../../../tools/demo-data.sql"));
     QVERIFY2(demo.open(QIODevice::ReadOnly), qPrintable(demo.fileName()));
     db = std::make_unique<TestDatabase>();
     db->exec(QString::fromUtf8(demo.readAll()));
 }
 
-void TestDemoData::stationServesTwoClients()
-{
+void TestDemoData::stationServesTwoClients() {
     Query query(db->connection());
     query.addLine(QStringLiteral("SELECT * FROM ZeltoPostos"));
     query.addLine(QStringLiteral("WHERE Cnpj = :pCnpj"));
@@ -44,19 +43,19 @@ void TestDemoData::stationServesTwoClients()
     }
 }
 
-void TestDemoData::plateLookup_data()
-{
+void TestDemoData::plateLookup_data() {
     QTest::addColumn<QString>("plate");
     QTest::addColumn<int>("company");
     QTest::addColumn<QStringList>("fuels");
     QTest::newRow("old-format plate with ARLA") << "ABC1234" << 10 << QStringList{"ARLA 32", "DIESEL S10"};
     QTest::newRow("Mercosul plate") << "BRA2E19" << 10 << QStringList{"DIESEL S10"};
-    QTest::newRow("Mercosul plate with two fuels") << "RIO4A56" << 20 << QStringList{"ETANOL", "GASOLINA COMUM"};
-    QTest::newRow("old-format plate of the second client") << "XYZ9876" << 20 << QStringList{"GASOLINA COMUM"};
+    QTest::newRow("Mercosul plate with two fuels")
+        << "RIO4A56" << 20 << QStringList{"ETANOL", "GASOLINA COMUM"};
+    QTest::newRow("old-format plate of the second client")
+        << "XYZ9876" << 20 << QStringList{"GASOLINA COMUM"};
 }
 
-void TestDemoData::plateLookup()
-{
+void TestDemoData::plateLookup() {
     QFETCH(QString, plate);
     QFETCH(int, company);
     QFETCH(QStringList, fuels);
@@ -66,7 +65,8 @@ void TestDemoData::plateLookup()
           "INNER JOIN VeiMarcas          ON VeiMarcas.ID                 = VeiculosNovo.IDMarca",
           "INNER JOIN VeiModelos         ON VeiModelos.ID                = VeiculosNovo.IDModelo",
           "INNER JOIN Empresas           ON Empresas.id                  = VeiculosNovo.id_empresa",
-          "INNER JOIN AdicionaisVeiculos ON AdicionaisVeiculos.idVeiculo = VeiculosNovo.id", "WHERE Placa = :pPlaca"})
+          "INNER JOIN AdicionaisVeiculos ON AdicionaisVeiculos.idVeiculo = VeiculosNovo.id",
+          "WHERE Placa = :pPlaca"})
         vehicle.addLine(QString::fromLatin1(line));
     vehicle.bindText(QStringLiteral("pPlaca"), plate);
     vehicle.open();
@@ -88,20 +88,20 @@ void TestDemoData::plateLookup()
     QCOMPARE(found, fuels);
 }
 
-void TestDemoData::fuelingsAreConsistent()
-{
-    // Every fueling got its company from the trigger, and each odometer runs on from the vehicle's previous one.
+void TestDemoData::fuelingsAreConsistent() {
+    // Every fueling got its company from the trigger, and each odometer runs on from the vehicle's previous
+    // one.
     QCOMPARE(db->scalar("SELECT COUNT(*) FROM ZeltoMov WHERE ID_EMPRESA IS NULL"), QVariant(0LL));
-    QCOMPARE(db->scalar("SELECT COUNT(*) FROM ZeltoMov m WHERE m.KmAnterior <> (SELECT p.KmAtual FROM ZeltoMov p"
-                        " WHERE p.IDVeiculo = m.IDVeiculo AND p.DtEmissao < m.DtEmissao"
-                        " ORDER BY p.DtEmissao DESC LIMIT 1) OR m.KmTotal <> m.KmAtual - m.KmAnterior"),
-             QVariant(0LL));
+    QCOMPARE(
+        db->scalar("SELECT COUNT(*) FROM ZeltoMov m WHERE m.KmAnterior <> (SELECT p.KmAtual FROM ZeltoMov p"
+                   " WHERE p.IDVeiculo = m.IDVeiculo AND p.DtEmissao < m.DtEmissao"
+                   " ORDER BY p.DtEmissao DESC LIMIT 1) OR m.KmTotal <> m.KmAtual - m.KmAnterior"),
+        QVariant(0LL));
     QCOMPARE(db->scalar("SELECT COUNT(*) FROM ZeltoMov WHERE DtEmissao NOT LIKE '2026-__-__ __:__:__.___'"),
              QVariant(0LL));
 }
 
-void TestDemoData::everyStatusForEachClient_data()
-{
+void TestDemoData::everyStatusForEachClient_data() {
     QTest::addColumn<int>("company");
     QTest::addColumn<QString>("status");
     for (const int company : {10, 20}) {
@@ -112,16 +112,15 @@ void TestDemoData::everyStatusForEachClient_data()
     }
 }
 
-void TestDemoData::everyStatusForEachClient()
-{
+void TestDemoData::everyStatusForEachClient() {
     QFETCH(int, company);
     QFETCH(QString, status);
     Query query(db->connection());
-    for (const char* line : {"SELECT ZeltoMov.* FROM ZeltoMov",
-                             "INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj = :pCNPJ AND",
-                             "  ZeltoPostos.id_empresa = ZeltoMov.ID_EMPRESA AND ZeltoPostos.ID = ZeltoMov.IDPosto",
-                             "WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND",
-                             "      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND ZeltoMov.empresa = 4"})
+    for (const char* line :
+         {"SELECT ZeltoMov.* FROM ZeltoMov", "INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj = :pCNPJ AND",
+          "  ZeltoPostos.id_empresa = ZeltoMov.ID_EMPRESA AND ZeltoPostos.ID = ZeltoMov.IDPosto",
+          "WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND",
+          "      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND ZeltoMov.empresa = 4"})
         query.addLine(QString::fromLatin1(line));
     query.addLine(status);
     query.bindText(QStringLiteral("pcnpj"), QStringLiteral("12345678000195"));

@@ -12,8 +12,7 @@
 namespace {
 
 // One data row per driver and case, named "<driver>: <case>".
-void addRowsPerDriver(const QStringList& cases, const std::function<void(QTestData&, int)>& fill)
-{
+void addRowsPerDriver(const QStringList& cases, const std::function<void(QTestData&, int)>& fill) {
     for (const QString& driver : TestDatabase::drivers()) {
         for (int i = 0; i < cases.size(); ++i) {
             QTestData& row = QTest::addRow("%s: %s", qPrintable(driver), qPrintable(cases.at(i)));
@@ -23,16 +22,14 @@ void addRowsPerDriver(const QStringList& cases, const std::function<void(QTestDa
     }
 }
 
-void setLines(Query& query, const QStringList& lines)
-{
+void setLines(Query& query, const QStringList& lines) {
     query.close();
     query.clearSql();
     for (const QString& line : lines)
         query.addLine(line);
 }
 
-QString errorOf(const std::function<void()>& action)
-{
+QString errorOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const DatabaseError& error) {
@@ -41,13 +38,14 @@ QString errorOf(const std::function<void()>& action)
     return QStringLiteral("(no error)");
 }
 
-const QString station = QStringLiteral("INSERT INTO Empresas VALUES (3, 'Transportes Alfa', '11222333000144');"
-                                       "INSERT INTO ZeltoPostos VALUES (1, 3, '12345678000190', 'abc', 'Posto Um');"
-                                       "INSERT INTO VeiMarcas VALUES (1, 'Volvo');"
-                                       "INSERT INTO VeiModelos VALUES (1, 'FH 540');"
-                                       "INSERT INTO VeiculosNovo VALUES (7, 'ABC1234', 3, 'V-07', 21, 1, 1);"
-                                       "INSERT INTO AdicionaisVeiculos VALUES (7, 400, 2.2, 3.1);"
-                                       "INSERT INTO Motoristas VALUES (3, 15, 'Ana Souza', '0123', 'A');");
+const QString station =
+    QStringLiteral("INSERT INTO Empresas VALUES (3, 'Transportes Alfa', '11222333000144');"
+                   "INSERT INTO ZeltoPostos VALUES (1, 3, '12345678000190', 'abc', 'Posto Um');"
+                   "INSERT INTO VeiMarcas VALUES (1, 'Volvo');"
+                   "INSERT INTO VeiModelos VALUES (1, 'FH 540');"
+                   "INSERT INTO VeiculosNovo VALUES (7, 'ABC1234', 3, 'V-07', 21, 1, 1);"
+                   "INSERT INTO AdicionaisVeiculos VALUES (7, 400, 2.2, 3.1);"
+                   "INSERT INTO Motoristas VALUES (3, 15, 'Ana Souza', '0123', 'A');");
 
 } // namespace
 
@@ -95,8 +93,7 @@ private slots:
     void buildSettings();
 };
 
-void TestUntConexao::markers_data()
-{
+void TestUntConexao::markers_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("bindAs");
@@ -109,22 +106,43 @@ void TestUntConexao::markers_data()
         QStringList parameters;
     };
     const QList<Case> cases = {
-        {"name ends at a blank", {"SELECT razao FROM Empresas WHERE razao = :pRazao AND id = 3"}, "pRazao", {"pRazao"}},
-        {"name ends at the line break", {"SELECT razao FROM Empresas", "WHERE razao = :pRazao", "AND id = 3"}, "pRazao",
+        {"name ends at a blank",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao AND id = 3"},
+         "pRazao",
          {"pRazao"}},
-        {"name ends at a comma", {"SELECT razao FROM Empresas WHERE razao IN (:pRazao,'x')"}, "pRazao", {"pRazao"}},
-        {"name ends at a parenthesis", {"SELECT razao FROM Empresas WHERE razao IN ('x',:pRazao)"}, "pRazao",
+        {"name ends at the line break",
+         {"SELECT razao FROM Empresas", "WHERE razao = :pRazao", "AND id = 3"},
+         "pRazao",
          {"pRazao"}},
-        {"name ends at a semicolon", {"SELECT razao FROM Empresas WHERE razao = :pRazao;"}, "pRazao", {"pRazao"}},
+        {"name ends at a comma",
+         {"SELECT razao FROM Empresas WHERE razao IN (:pRazao,'x')"},
+         "pRazao",
+         {"pRazao"}},
+        {"name ends at a parenthesis",
+         {"SELECT razao FROM Empresas WHERE razao IN ('x',:pRazao)"},
+         "pRazao",
+         {"pRazao"}},
+        {"name ends at a semicolon",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao;"},
+         "pRazao",
+         {"pRazao"}},
         {"colons in quoted text mark nothing",
-         {"SELECT razao, razao AS \"r:azao\", ':pNada' AS t FROM Empresas WHERE razao = :pRazao AND ':x' <> ''"}, "pRazao",
+         {"SELECT razao, razao AS \"r:azao\", ':pNada' AS t FROM Empresas WHERE razao = :pRazao AND ':x' <> "
+          "''"},
+         "pRazao",
          {"pRazao"}},
-        {"names match without regard to case", {"SELECT razao FROM Empresas WHERE razao = :pRazao"}, "PRAZAO",
+        {"names match without regard to case",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao"},
+         "PRAZAO",
          {"pRazao"}},
         {"a name used twice is one parameter",
-         {"SELECT razao FROM Empresas WHERE razao = :pRazao OR cnpj = :PRAZAO"}, "prazao", {"pRazao"}},
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao OR cnpj = :PRAZAO"},
+         "prazao",
+         {"pRazao"}},
         {"several parameters in order",
-         {"SELECT razao FROM Empresas WHERE id = :pId AND", "razao = :pRazao"}, "pRazao", {"pId", "pRazao"}},
+         {"SELECT razao FROM Empresas WHERE id = :pId AND", "razao = :pRazao"},
+         "pRazao",
+         {"pId", "pRazao"}},
     };
     QStringList names;
     for (const Case& c : cases)
@@ -134,8 +152,7 @@ void TestUntConexao::markers_data()
     });
 }
 
-void TestUntConexao::markers()
-{
+void TestUntConexao::markers() {
     QFETCH(QString, driver);
     QFETCH(QStringList, lines);
     QFETCH(QString, bindAs);
@@ -159,8 +176,7 @@ void TestUntConexao::markers()
         QCOMPARE(query.asString(QStringLiteral("t")), QStringLiteral(":pNada"));
 }
 
-void TestUntConexao::plainColon()
-{
+void TestUntConexao::plainColon() {
     TestDatabase db;
     Query query(db.connection());
     setLines(query, {"SELECT a::b FROM t"});
@@ -180,8 +196,7 @@ void TestUntConexao::plainColon()
     QVERIFY(errorOf([&] { query.open(); }).startsWith(QStringLiteral("A plain colon before a name")));
 }
 
-void TestUntConexao::valuesKeptAcrossTextChanges()
-{
+void TestUntConexao::valuesKeptAcrossTextChanges() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -193,7 +208,7 @@ void TestUntConexao::valuesKeptAcrossTextChanges()
     QVERIFY(query.isOpen());
 
     query.addLine(QStringLiteral("WHERE id = :pId"));
-    QVERIFY(!query.isOpen());  // each change of the text closes the query
+    QVERIFY(!query.isOpen()); // each change of the text closes the query
     query.bindInteger(QStringLiteral("pId"), 3);
     query.addLine(QStringLiteral("AND razao = :pRazao"));
     QCOMPARE(query.boundValue(QStringLiteral("PID")), QVariant(3));
@@ -211,21 +226,26 @@ void TestUntConexao::valuesKeptAcrossTextChanges()
     QVERIFY(query.isEmpty());
 }
 
-void TestUntConexao::unknownNames_data()
-{
+void TestUntConexao::unknownNames_data() {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QString>("message");
-    QTest::newRow("binding an unknown parameter") << "bind" << "Parameter 'pNada' not found";
-    QTest::newRow("reading an unknown parameter") << "boundValue" << "Parameter 'pNada' not found";
-    QTest::newRow("reading an unknown field as text") << "asString" << "Field 'Nada' not found";
-    QTest::newRow("reading an unknown field as integer") << "asInteger" << "Field 'Nada' not found";
-    QTest::newRow("reading an unknown field as real") << "asFloat" << "Field 'Nada' not found";
-    QTest::newRow("asking an unknown field for NULL") << "isNull" << "Field 'Nada' not found";
-    QTest::newRow("reading a field of a closed query") << "closed" << "Field 'razao' not found";
+    QTest::newRow("binding an unknown parameter") << "bind"
+                                                  << "Parameter 'pNada' not found";
+    QTest::newRow("reading an unknown parameter") << "boundValue"
+                                                  << "Parameter 'pNada' not found";
+    QTest::newRow("reading an unknown field as text") << "asString"
+                                                      << "Field 'Nada' not found";
+    QTest::newRow("reading an unknown field as integer") << "asInteger"
+                                                         << "Field 'Nada' not found";
+    QTest::newRow("reading an unknown field as real") << "asFloat"
+                                                      << "Field 'Nada' not found";
+    QTest::newRow("asking an unknown field for NULL") << "isNull"
+                                                      << "Field 'Nada' not found";
+    QTest::newRow("reading a field of a closed query") << "closed"
+                                                       << "Field 'razao' not found";
 }
 
-void TestUntConexao::unknownNames()
-{
+void TestUntConexao::unknownNames() {
     QFETCH(QString, operation);
     QFETCH(QString, message);
     TestDatabase db;
@@ -243,13 +263,16 @@ void TestUntConexao::unknownNames()
         {"asInteger", [&] { query.asInteger(nada); }},
         {"asFloat", [&] { query.asFloat(nada); }},
         {"isNull", [&] { query.isNull(nada); }},
-        {"closed", [&] { query.close(); query.asString(QStringLiteral("razao")); }},
+        {"closed",
+         [&] {
+             query.close();
+             query.asString(QStringLiteral("razao"));
+         }},
     };
     QCOMPARE(errorOf(operations.value(operation)), message);
 }
 
-void TestUntConexao::readings_data()
-{
+void TestUntConexao::readings_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
@@ -284,8 +307,7 @@ void TestUntConexao::readings_data()
     });
 }
 
-void TestUntConexao::readings()
-{
+void TestUntConexao::readings() {
     QFETCH(QString, driver);
     QFETCH(QString, field);
     QFETCH(QString, text);
@@ -293,7 +315,8 @@ void TestUntConexao::readings()
     QFETCH(bool, null);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
-    db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, KmAtual, Qtde, VrTotal, TpCombustivel, Rendimento)"
+    db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, KmAtual, Qtde, VrTotal, TpCombustivel, "
+            "Rendimento)"
             " VALUES (7, '2026-10-05 14:30:15.250', '', 15000, 12.5, 40, 'DIESEL S10', 1234567.891)");
 
     Query query(db.connection());
@@ -301,7 +324,7 @@ void TestUntConexao::readings()
     query.open();
     QCOMPARE(query.asString(field), text);
     QCOMPARE(query.isNull(field), null);
-    if (null || real != 0) {  // NULL reads as 0; texts are not read as numbers here
+    if (null || real != 0) { // NULL reads as 0; texts are not read as numbers here
         QCOMPARE(query.asFloat(field), real);
         QCOMPARE(query.asInteger(field), qint32(std::round(real)));
     }
@@ -309,8 +332,7 @@ void TestUntConexao::readings()
     QCOMPARE(query.text(0, column), text);
 }
 
-void TestUntConexao::computedColumnsReadAlike()
-{
+void TestUntConexao::computedColumnsReadAlike() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -320,8 +342,9 @@ void TestUntConexao::computedColumnsReadAlike()
             " (7, '2026-10-01 09:00:00.000', 40, 220, 'DIESEL S10'),"
             " (7, '2026-10-02 09:00:00.000', 60, 330, 'DIESEL S10')");
     Query query(db.connection());
-    setLines(query, {"SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / NULLIF(SUM(Qtde), 0) AS VLUNIT,",
-                     "COUNT(*) AS N FROM ZeltoMov GROUP BY TpCombustivel ORDER BY TpCombustivel"});
+    setLines(query,
+             {"SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / NULLIF(SUM(Qtde), 0) AS VLUNIT,",
+              "COUNT(*) AS N FROM ZeltoMov GROUP BY TpCombustivel ORDER BY TpCombustivel"});
     query.open();
     QCOMPARE(query.rowCount(), 2);
     QVERIFY(query.isNull(QStringLiteral("VLUNIT")));
@@ -332,8 +355,7 @@ void TestUntConexao::computedColumnsReadAlike()
     QCOMPARE(query.value(1, query.fieldIndex(QStringLiteral("N"))), QVariant(qlonglong(2)));
 }
 
-void TestUntConexao::dateTimeRoundTrip()
-{
+void TestUntConexao::dateTimeRoundTrip() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -343,7 +365,8 @@ void TestUntConexao::dateTimeRoundTrip()
     setLines(query, {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (7, :pDtEmissao)"});
     query.bindDateTime(QStringLiteral("pDtEmissao"), moment);
     query.execSQL();
-    QCOMPARE(db.scalar("SELECT DtEmissao FROM ZeltoMov"), QVariant(QStringLiteral("2026-11-03 07:05:09.042")));
+    QCOMPARE(db.scalar("SELECT DtEmissao FROM ZeltoMov"),
+             QVariant(QStringLiteral("2026-11-03 07:05:09.042")));
 
     setLines(query, {"SELECT DtEmissao FROM ZeltoMov"});
     query.open();
@@ -351,21 +374,20 @@ void TestUntConexao::dateTimeRoundTrip()
     QCOMPARE(query.asString(QStringLiteral("DtEmissao")), QStringLiteral("03/11/2026 07:05:09"));
 }
 
-void TestUntConexao::periodBounds_data()
-{
+void TestUntConexao::periodBounds_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QString>("stamp");
     QTest::addColumn<bool>("listed");
-    const QStringList stamps = {"2026-10-04 23:59:59.999", "2026-10-05 00:00:00.000", "2026-10-06 12:00:00.000",
-                                "2026-10-07 23:59:59.000", "2026-10-07 23:59:59.500", "2026-10-08 00:00:00.000"};
+    const QStringList stamps = {"2026-10-04 23:59:59.999", "2026-10-05 00:00:00.000",
+                                "2026-10-06 12:00:00.000", "2026-10-07 23:59:59.000",
+                                "2026-10-07 23:59:59.500", "2026-10-08 00:00:00.000"};
     const QList<bool> listed = {false, true, true, true, false, false};
     addRowsPerDriver({"last moment of the day before", "first moment of the first day", "a day inside",
                       "23:59:59 of the last day", "later within the last second", "the day after"},
                      [&](QTestData& row, int i) { row << stamps.at(i) << listed.at(i); });
 }
 
-void TestUntConexao::periodBounds()
-{
+void TestUntConexao::periodBounds() {
     QFETCH(QString, driver);
     QFETCH(QString, stamp);
     QFETCH(bool, listed);
@@ -381,16 +403,18 @@ void TestUntConexao::periodBounds()
     QCOMPARE(query.rowCount(), listed ? 1 : 0);
 }
 
-void TestUntConexao::storedValueKinds()
-{
+void TestUntConexao::storedValueKinds() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
     db.exec(station);
 
     Query query(db.connection());
-    setLines(query, {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, IDPosto, Qtde, Rendimento, NrCupom, Empresa)",
-                     "VALUES (:pIDVeiculo, :pDtEmissao, :pNrCartao, :pIDPosto, :pQtde, :pRendimento, :pNrCupom, :pEmpresa)"});
+    setLines(
+        query,
+        {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, IDPosto, Qtde, Rendimento, NrCupom, Empresa)",
+         "VALUES (:pIDVeiculo, :pDtEmissao, :pNrCartao, :pIDPosto, :pQtde, :pRendimento, :pNrCupom, "
+         ":pEmpresa)"});
     query.bindDouble(QStringLiteral("pIDVeiculo"), 7);
     query.bindDateTime(QStringLiteral("pDtEmissao"), QDateTime(QDate(2026, 10, 5), QTime(8, 0)));
     query.bindText(QStringLiteral("pNrCartao"), QString());
@@ -401,10 +425,11 @@ void TestUntConexao::storedValueKinds()
     query.bindByte(QStringLiteral("pEmpresa"), 4);
     query.execSQL();
 
-    const QVariantMap row = db.rows("SELECT typeof(IDVeiculo) AS v, IDVeiculo, NrCartao, typeof(NrCartao) AS c,"
-                                    " Qtde, Rendimento, typeof(NrCupom) AS n, Empresa, typeof(Empresa) AS e"
-                                    " FROM ZeltoMov")
-                                .value(0);
+    const QVariantMap row =
+        db.rows("SELECT typeof(IDVeiculo) AS v, IDVeiculo, NrCartao, typeof(NrCartao) AS c,"
+                " Qtde, Rendimento, typeof(NrCupom) AS n, Empresa, typeof(Empresa) AS e"
+                " FROM ZeltoMov")
+            .value(0);
     QCOMPARE(row.value("v"), QVariant("integer"));
     QCOMPARE(row.value("IDVeiculo"), QVariant(qlonglong(7)));
     QCOMPARE(row.value("c"), QVariant("text"));
@@ -416,8 +441,7 @@ void TestUntConexao::storedValueKinds()
     QCOMPARE(row.value("Empresa"), QVariant(qlonglong(4)));
 }
 
-void TestUntConexao::topRewrite_data()
-{
+void TestUntConexao::topRewrite_data() {
     QTest::addColumn<bool>("embedded");
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("adapted");
@@ -428,14 +452,15 @@ void TestUntConexao::topRewrite_data()
                                                << "select * from ZeltoMov\r\nLIMIT 25";
     QTest::newRow("DISTINCT TOP") << true << "SELECT DISTINCT TOP (3) Placa FROM VeiculosNovo"
                                   << "SELECT DISTINCT Placa FROM VeiculosNovo\r\nLIMIT 3";
-    QTest::newRow("a column named like TOP stays") << true << "SELECT TOPO FROM t" << "SELECT TOPO FROM t";
-    QTest::newRow("no TOP stays") << true << "SELECT * FROM ZeltoMov" << "SELECT * FROM ZeltoMov";
+    QTest::newRow("a column named like TOP stays") << true << "SELECT TOPO FROM t"
+                                                   << "SELECT TOPO FROM t";
+    QTest::newRow("no TOP stays") << true << "SELECT * FROM ZeltoMov"
+                                  << "SELECT * FROM ZeltoMov";
     QTest::newRow("the server keeps its TOP") << false << "SELECT TOP(1) KmAtual FROM ZeltoMov"
                                               << "SELECT TOP(1) KmAtual FROM ZeltoMov";
 }
 
-void TestUntConexao::topRewrite()
-{
+void TestUntConexao::topRewrite() {
     QFETCH(bool, embedded);
     QFETCH(QString, statement);
     QFETCH(QString, adapted);
@@ -449,8 +474,7 @@ void TestUntConexao::topRewrite()
     QCOMPARE(connection.adaptStatement(statement), adapted);
 }
 
-void TestUntConexao::previousOdometer()
-{
+void TestUntConexao::previousOdometer() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -459,7 +483,8 @@ void TestUntConexao::previousOdometer()
             " (7, '2026-10-01 08:00:00.000', 10000), (7, '2026-10-20 08:00:00.000', 12000),"
             " (7, '2026-10-10 08:00:00.000', 11000)");
     Query query(db.connection());
-    setLines(query, {"SELECT TOP(1) KmAtual ", "FROM ZeltoMov", "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
+    setLines(query, {"SELECT TOP(1) KmAtual ", "FROM ZeltoMov",
+                     "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
                      "WHERE VeiculosNovo.Placa = :pPlaca", "ORDER BY DtEmissao DESC"});
     query.bindText(QStringLiteral("pPlaca"), QStringLiteral("ABC1234"));
     query.open();
@@ -467,8 +492,7 @@ void TestUntConexao::previousOdometer()
     QCOMPARE(query.asString(QStringLiteral("KmAtual")), QStringLiteral("12000"));
 }
 
-void TestUntConexao::staticCursor()
-{
+void TestUntConexao::staticCursor() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -476,7 +500,8 @@ void TestUntConexao::staticCursor()
             " INSERT INTO Empresas (id, razao, cnpj) SELECT i, 'Cliente ' || i, NULL FROM n;"
             "INSERT INTO ZeltoPostos VALUES (1, 1, '12345678000190', 'abc', 'Posto Um');");
     Query query(db.connection());
-    setLines(query, {"SELECT * ", "FROM Empresas", "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id"});
+    setLines(query, {"SELECT * ", "FROM Empresas",
+                     "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id"});
     query.open();
     // Both tables have id: the name means the first of them, the company's.
     QCOMPARE(query.fieldNames().count(QStringLiteral("id")), 2);
@@ -495,7 +520,7 @@ void TestUntConexao::staticCursor()
     }
     QCOMPARE(walked, 2000);
     QCOMPARE(sum, 2000LL * 2001 / 2);
-    QVERIFY(query.isNull(QStringLiteral("razao")));  // past the last row every field reads as NULL
+    QVERIFY(query.isNull(QStringLiteral("razao"))); // past the last row every field reads as NULL
     query.first();
     QCOMPARE(query.asString(QStringLiteral("razao")), QStringLiteral("Cliente 1"));
     QCOMPARE(query.text(1999, 1), QStringLiteral("Cliente 2000"));
@@ -507,24 +532,23 @@ void TestUntConexao::staticCursor()
     query.open();
     QVERIFY(query.isEmpty());
     QVERIFY(query.eof());
-    QCOMPARE(query.asString(QStringLiteral("id")), QString());  // an empty result reads as NULL
+    QCOMPARE(query.asString(QStringLiteral("id")), QString()); // an empty result reads as NULL
     QCOMPARE(query.asInteger(QStringLiteral("id")), 0);
 }
 
-void TestUntConexao::transactions_data()
-{
+void TestUntConexao::transactions_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QString>("ending");
     QTest::addColumn<qlonglong>("stored");
-    addRowsPerDriver({"commit keeps the row", "rollback discards the row", "rollback after a failed statement"},
-                     [](QTestData& row, int i) {
-                         const QStringList endings = {"commit", "rollback", "failure"};
-                         row << endings.at(i) << qlonglong(i == 0 ? 1 : 0);
-                     });
+    addRowsPerDriver(
+        {"commit keeps the row", "rollback discards the row", "rollback after a failed statement"},
+        [](QTestData& row, int i) {
+            const QStringList endings = {"commit", "rollback", "failure"};
+            row << endings.at(i) << qlonglong(i == 0 ? 1 : 0);
+        });
 }
 
-void TestUntConexao::transactions()
-{
+void TestUntConexao::transactions() {
     QFETCH(QString, driver);
     QFETCH(QString, ending);
     QFETCH(qlonglong, stored);
@@ -536,11 +560,13 @@ void TestUntConexao::transactions()
 
     connection.beginTransaction();
     QVERIFY(connection.inTransaction());
-    setLines(query, {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, Empresa) VALUES (7, '2026-10-05 08:00:00.000', 4)"});
+    setLines(
+        query,
+        {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, Empresa) VALUES (7, '2026-10-05 08:00:00.000', 4)"});
     query.execSQL();
     setLines(query, {"SELECT COUNT(*) AS n FROM ZeltoMov"});
     query.open();
-    QCOMPARE(query.asInteger(QStringLiteral("n")), 1);  // the connection sees its own row
+    QCOMPARE(query.asInteger(QStringLiteral("n")), 1); // the connection sees its own row
 
     if (ending == QLatin1String("commit")) {
         connection.commit();
@@ -560,8 +586,7 @@ void TestUntConexao::transactions()
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM ZeltoMov"), QVariant(stored));
 }
 
-void TestUntConexao::closedConnectionReopensOnQuery()
-{
+void TestUntConexao::closedConnectionReopensOnQuery() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -582,17 +607,18 @@ void TestUntConexao::closedConnectionReopensOnQuery()
     QCOMPARE(db.scalar("SELECT razao FROM Empresas WHERE id = 9"), QVariant("Nova"));
 }
 
-void TestUntConexao::unreachableDatabase_data()
-{
+void TestUntConexao::unreachableDatabase_data() {
     QTest::addColumn<QString>("where");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing SQLite file") << "QSQLITE" << "does not exist";
-    QTest::newRow("missing SQLite file through ODBC") << "QODBC" << "does not exist";
-    QTest::newRow("SQL Server that does not answer") << "FreeTDS" << "Unable to connect";
+    QTest::newRow("missing SQLite file") << "QSQLITE"
+                                         << "does not exist";
+    QTest::newRow("missing SQLite file through ODBC") << "QODBC"
+                                                      << "does not exist";
+    QTest::newRow("SQL Server that does not answer") << "FreeTDS"
+                                                     << "Unable to connect";
 }
 
-void TestUntConexao::unreachableDatabase()
-{
+void TestUntConexao::unreachableDatabase() {
     QFETCH(QString, where);
     QFETCH(QString, message);
     QTemporaryDir folder;
@@ -610,8 +636,9 @@ void TestUntConexao::unreachableDatabase()
         settings.engine = ConnectionSettings::Engine::SqlServer;
         settings.driver = QStringLiteral("QODBC");
         // Port 1 on this machine: nothing listens there, so the connection is refused at once.
-        settings.databaseName = QStringLiteral("DRIVER={FreeTDS};Server=127.0.0.1;Port=1;Database=Dravix;UID=tarvone;"
-                                               "PWD=kesi;TDS_Version=7.4;ClientCharset=UTF-8");
+        settings.databaseName =
+            QStringLiteral("DRIVER={FreeTDS};Server=127.0.0.1;Port=1;Database=Dravix;UID=tarvone;"
+                           "PWD=kesi;TDS_Version=7.4;ClientCharset=UTF-8");
     }
     TdmConexao connection(settings);
     const QString error = errorOf([&] { connection.open(); });
@@ -625,8 +652,7 @@ void TestUntConexao::unreachableDatabase()
     QVERIFY2(!QFileInfo::exists(missing), "no empty database may be made in place of the missing one");
 }
 
-void TestUntConexao::statementErrorsCarryProviderMessage()
-{
+void TestUntConexao::statementErrorsCarryProviderMessage() {
     QFETCH(QString, driver);
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
@@ -636,18 +662,15 @@ void TestUntConexao::statementErrorsCarryProviderMessage()
     QVERIFY(!query.isOpen());
 }
 
-void TestUntConexao::fuelingCompanyTrigger_data()
-{
+void TestUntConexao::fuelingCompanyTrigger_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<bool>("given");
     QTest::addColumn<QVariant>("company");
-    addRowsPerDriver({"left empty takes the vehicle's company", "given stays"}, [](QTestData& row, int i) {
-        row << (i == 1) << QVariant(qlonglong(i == 1 ? 99 : 3));
-    });
+    addRowsPerDriver({"left empty takes the vehicle's company", "given stays"},
+                     [](QTestData& row, int i) { row << (i == 1) << QVariant(qlonglong(i == 1 ? 99 : 3)); });
 }
 
-void TestUntConexao::fuelingCompanyTrigger()
-{
+void TestUntConexao::fuelingCompanyTrigger() {
     QFETCH(QString, driver);
     QFETCH(bool, given);
     QFETCH(QVariant, company);
@@ -655,16 +678,16 @@ void TestUntConexao::fuelingCompanyTrigger()
     TestDatabase db(driver);
     db.exec(station);
     Query query(db.connection());
-    setLines(query, {given ? "INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, ID_EMPRESA) VALUES (:pIDVeiculo, :pDt, 99)"
-                           : "INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (:pIDVeiculo, :pDt)"});
+    setLines(query,
+             {given ? "INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, ID_EMPRESA) VALUES (:pIDVeiculo, :pDt, 99)"
+                    : "INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (:pIDVeiculo, :pDt)"});
     query.bindDouble(QStringLiteral("pIDVeiculo"), 7);
     query.bindDateTime(QStringLiteral("pDt"), QDateTime(QDate(2026, 10, 5), QTime(9, 0)));
     query.execSQL();
     QCOMPARE(db.scalar("SELECT ID_EMPRESA FROM ZeltoMov"), company);
 }
 
-void TestUntConexao::textComparisonIgnoresCase_data()
-{
+void TestUntConexao::textComparisonIgnoresCase_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("value");
@@ -680,8 +703,7 @@ void TestUntConexao::textComparisonIgnoresCase_data()
                      [&](QTestData& row, int i) { row << statements.at(i) << values.at(i) << rows.at(i); });
 }
 
-void TestUntConexao::textComparisonIgnoresCase()
-{
+void TestUntConexao::textComparisonIgnoresCase() {
     QFETCH(QString, driver);
     QFETCH(QStringList, lines);
     QFETCH(QString, value);
@@ -699,12 +721,12 @@ void TestUntConexao::textComparisonIgnoresCase()
     QCOMPARE(query.rowCount(), rows);
 }
 
-void TestUntConexao::lookupsUseIndexes_data()
-{
+void TestUntConexao::lookupsUseIndexes_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::newRow("station login") << QStringList{"SELECT * FROM ZeltoPostos", "WHERE Cnpj = :pCnpj"};
     QTest::newRow("plate lookup") << QStringList{
-        "SELECT VeiculosNovo.*, VeiMarcas.Marca, VeiModelos.Modelo, Empresas.razao, Empresas.cnpj, Empresas.id as IDEmp, AdicionaisVeiculos.CapTanque,",
+        "SELECT VeiculosNovo.*, VeiMarcas.Marca, VeiModelos.Modelo, Empresas.razao, Empresas.cnpj, "
+        "Empresas.id as IDEmp, AdicionaisVeiculos.CapTanque,",
         "       AdicionaisVeiculos.RendMinimo, AdicionaisVeiculos.RendMaximo",
         "FROM VeiculosNovo",
         "INNER JOIN VeiMarcas          ON VeiMarcas.ID                 = VeiculosNovo.IDMarca",
@@ -712,27 +734,28 @@ void TestUntConexao::lookupsUseIndexes_data()
         "INNER JOIN Empresas           ON Empresas.id                  = VeiculosNovo.id_empresa",
         "INNER JOIN AdicionaisVeiculos ON AdicionaisVeiculos.idVeiculo = VeiculosNovo.id",
         "WHERE Placa = :pPlaca"};
-    QTest::newRow("fuel list") << QStringList{"SELECT TBItem.cd_item, TBItem.descricao ",
-                                              "FROM VeiculoComb",
-                                              "INNER JOIN TBItem ON TBItem.cd_item = VeiculoComb.cd_item and",
-                                              "                                      TBItem.id_empresa = :pid_empresa",
-                                              "WHERE VeiculoComb.id_veiculo = :pid_veiculo",
-                                              "order by descricao"};
-    QTest::newRow("agreed price") << QStringList{"SELECT * ", "FROM PostoItem", "WHERE id_posto = :pid_posto and ",
-                                                 "      cd_item  = :pcd_item "};
-    QTest::newRow("previous odometer") << QStringList{"SELECT TOP(1) KmAtual ", "FROM ZeltoMov",
-                                                      "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
-                                                      "WHERE VeiculosNovo.Placa = :pPlaca", "ORDER BY DtEmissao DESC"};
+    QTest::newRow("fuel list") << QStringList{
+        "SELECT TBItem.cd_item, TBItem.descricao ",
+        "FROM VeiculoComb",
+        "INNER JOIN TBItem ON TBItem.cd_item = VeiculoComb.cd_item and",
+        "                                      TBItem.id_empresa = :pid_empresa",
+        "WHERE VeiculoComb.id_veiculo = :pid_veiculo",
+        "order by descricao"};
+    QTest::newRow("agreed price") << QStringList{
+        "SELECT * ", "FROM PostoItem", "WHERE id_posto = :pid_posto and ", "      cd_item  = :pcd_item "};
+    QTest::newRow("previous odometer")
+        << QStringList{"SELECT TOP(1) KmAtual ", "FROM ZeltoMov",
+                       "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
+                       "WHERE VeiculosNovo.Placa = :pPlaca", "ORDER BY DtEmissao DESC"};
     QTest::newRow("driver check") << QStringList{"SELECT * FROM Motoristas WHERE id_empresa = :Pid_empresa",
                                                  " and Codigo = :PCodigo"};
-    QTest::newRow("client code check") << QStringList{"SELECT Empresas.id, Empresas.razao, Empresas.cnpj ",
-                                                      "FROM Empresas",
-                                                      "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id",
-                                                      "WHERE ZeltoPostos.ID         = :pid_posto",
-                                                      "AND   ZeltoPostos.id_empresa = :pid_empresa"};
-    QTest::newRow("client search by name") << QStringList{"SELECT * ", "FROM Empresas",
-                                                          "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id",
-                                                          "WHERE ZeltoPostos.Cnpj = :pCNPJ", "and razao like :prazao"};
+    QTest::newRow("client code check") << QStringList{
+        "SELECT Empresas.id, Empresas.razao, Empresas.cnpj ", "FROM Empresas",
+        "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id",
+        "WHERE ZeltoPostos.ID         = :pid_posto", "AND   ZeltoPostos.id_empresa = :pid_empresa"};
+    QTest::newRow("client search by name") << QStringList{
+        "SELECT * ", "FROM Empresas", "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id",
+        "WHERE ZeltoPostos.Cnpj = :pCNPJ", "and razao like :prazao"};
     QTest::newRow("report") << QStringList{
         "SELECT ZeltoMov.*, VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome",
         "FROM ZeltoMov",
@@ -748,7 +771,8 @@ void TestUntConexao::lookupsUseIndexes_data()
         "and ZeltoMov.ChaveAcesso <> '' and ZeltoMov.Faturado <> 'S' ",
         "ORDER BY ZeltoMov.DtEmissao"};
     QTest::newRow("report summary") << QStringList{
-        "SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / SUM(Qtde) AS VLUNIT , SUM(VrTotal) AS TOTAL ",
+        "SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / SUM(Qtde) AS VLUNIT , SUM(VrTotal) AS "
+        "TOTAL ",
         "FROM ZeltoMov",
         "INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :PCNPJ              AND",
         "                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND",
@@ -759,8 +783,7 @@ void TestUntConexao::lookupsUseIndexes_data()
         "GROUP BY TpCombustivel"};
 }
 
-void TestUntConexao::lookupsUseIndexes()
-{
+void TestUntConexao::lookupsUseIndexes() {
     QFETCH(QStringList, lines);
     TestDatabase db;
     const QStringList plan = db.queryPlan(lines);
@@ -769,14 +792,14 @@ void TestUntConexao::lookupsUseIndexes()
         QVERIFY2(!step.startsWith(QStringLiteral("SCAN")), qPrintable(plan.join(QStringLiteral(" | "))));
 }
 
-void TestUntConexao::buildSettings()
-{
+void TestUntConexao::buildSettings() {
     const ConnectionSettings settings = ConnectionSettings::fromBuild(QStringLiteral("/opt/korva"));
 #if KORVA_DB_IS_SQLSERVER
     QCOMPARE(settings.engine, ConnectionSettings::Engine::SqlServer);
     QCOMPARE(settings.driver, QStringLiteral("QODBC"));
     QVERIFY(settings.databaseName.startsWith(QStringLiteral("DRIVER={" KORVA_ODBC_DRIVER "};Server=")));
-    QVERIFY(settings.databaseName.contains(QStringLiteral(";Port=1700;Database=" KORVA_SQLSERVER_CATALOG ";")));
+    QVERIFY(
+        settings.databaseName.contains(QStringLiteral(";Port=1700;Database=" KORVA_SQLSERVER_CATALOG ";")));
     QVERIFY(settings.databaseName.endsWith(QStringLiteral(";TDS_Version=7.4;ClientCharset=UTF-8")));
 #else
     QCOMPARE(settings.engine, ConnectionSettings::Engine::SQLite);

@@ -14,25 +14,23 @@ namespace {
 
 const QString schemaFile = QStringLiteral(KORVA_SCHEMA_DIR "/sqlite.sql");
 
-QString sqliteMessage(sqlite3* handle, const QString& sql)
-{
+QString sqliteMessage(sqlite3* handle, const QString& sql) {
     return QString::fromUtf8(sqlite3_errmsg(handle)) + QStringLiteral(" in: ") + sql.simplified();
 }
 
-void runScript(sqlite3* handle, const QString& sql)
-{
+void runScript(sqlite3* handle, const QString& sql) {
     char* error = nullptr;
     if (sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString message = QString::fromUtf8(error ? error : sqlite3_errmsg(handle));
         sqlite3_free(error);
-        throw std::runtime_error((message + QStringLiteral(" in: ") + sql.simplified().left(300)).toStdString());
+        throw std::runtime_error(
+            (message + QStringLiteral(" in: ") + sql.simplified().left(300)).toStdString());
     }
 }
 
 struct Statement {
     sqlite3_stmt* statement = nullptr;
-    Statement(sqlite3* handle, const QString& sql)
-    {
+    Statement(sqlite3* handle, const QString& sql) {
         if (sqlite3_prepare_v2(handle, sql.toUtf8().constData(), -1, &statement, nullptr) != SQLITE_OK)
             throw std::runtime_error(sqliteMessage(handle, sql).toStdString());
     }
@@ -41,8 +39,7 @@ struct Statement {
     Statement& operator=(const Statement&) = delete;
 };
 
-QVariant column(sqlite3_stmt* statement, int index)
-{
+QVariant column(sqlite3_stmt* statement, int index) {
     switch (sqlite3_column_type(statement, index)) {
     case SQLITE_INTEGER:
         return QVariant(qlonglong(sqlite3_column_int64(statement, index)));
@@ -59,11 +56,11 @@ QVariant column(sqlite3_stmt* statement, int index)
     }
 }
 
-QString probeDriver(const QString& driver)
-{
+QString probeDriver(const QString& driver) {
     if (driver == QLatin1String("QSQLITE"))
-        return QSqlDatabase::isDriverAvailable(driver) ? QString()
-                                                       : QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed");
+        return QSqlDatabase::isDriverAvailable(driver)
+                   ? QString()
+                   : QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed");
     if (driver != QLatin1String("QODBC"))
         return QStringLiteral("%1 is not a driver of the database tests").arg(driver);
     if (!QSqlDatabase::isDriverAvailable(driver))
@@ -82,8 +79,8 @@ QString probeDriver(const QString& driver)
         db.setDatabaseName(ConnectionSettings::sqliteThroughOdbc(file).databaseName);
         if (!db.open())
             reason = QStringLiteral("The SQLite3 ODBC driver (libsqliteodbc, registered as \"SQLite3\" in "
-                                    "odbcinst.ini) cannot be used: ")
-                + db.lastError().text();
+                                    "odbcinst.ini) cannot be used: ") +
+                     db.lastError().text();
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -92,8 +89,7 @@ QString probeDriver(const QString& driver)
 
 } // namespace
 
-TestDatabase::TestDatabase(const QString& driver) : driverName(driver)
-{
+TestDatabase::TestDatabase(const QString& driver) : driverName(driver) {
     const QString why = unavailableReason(driver);
     if (!why.isEmpty())
         throw DatabaseError(why);
@@ -105,31 +101,33 @@ TestDatabase::TestDatabase(const QString& driver) : driverName(driver)
         throw std::runtime_error(QStringLiteral("Cannot read the schema %1").arg(schemaFile).toStdString());
     const QString ddl = QString::fromUtf8(schema.readAll());
 
-    if (sqlite3_open_v2(path().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-        != SQLITE_OK)
+    if (sqlite3_open_v2(path().toUtf8().constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK)
         throw std::runtime_error(sqliteMessage(handle, path()).toStdString());
     sqlite3_busy_timeout(handle, 5000);
     runScript(handle, ddl);
 
     const ConnectionSettings settings = driver == QLatin1String("QODBC")
-        ? ConnectionSettings::sqliteThroughOdbc(path())
-        : ConnectionSettings::sqliteFile(path());
+                                            ? ConnectionSettings::sqliteThroughOdbc(path())
+                                            : ConnectionSettings::sqliteFile(path());
     conexao = std::make_unique<TdmConexao>(settings);
     conexao->open();
 }
 
-TestDatabase::~TestDatabase()
-{
+TestDatabase::~TestDatabase() {
     conexao.reset();
     sqlite3_close(handle);
 }
 
-QString TestDatabase::path() const { return folder.filePath(QStringLiteral("Dravix.db")); }
+QString TestDatabase::path() const {
+    return folder.filePath(QStringLiteral("Dravix.db"));
+}
 
-void TestDatabase::exec(const QString& sql) { runScript(handle, sql); }
+void TestDatabase::exec(const QString& sql) {
+    runScript(handle, sql);
+}
 
-QList<QVariantMap> TestDatabase::rows(const QString& sql) const
-{
+QList<QVariantMap> TestDatabase::rows(const QString& sql) const {
     Statement query(handle, sql);
     QList<QVariantMap> result;
     int step = SQLITE_ROW;
@@ -148,8 +146,7 @@ QList<QVariantMap> TestDatabase::rows(const QString& sql) const
     return result;
 }
 
-QVariant TestDatabase::scalar(const QString& sql) const
-{
+QVariant TestDatabase::scalar(const QString& sql) const {
     Statement query(handle, sql);
     const int step = sqlite3_step(query.statement);
     if (step == SQLITE_ROW)
@@ -159,8 +156,7 @@ QVariant TestDatabase::scalar(const QString& sql) const
     return {};
 }
 
-QStringList TestDatabase::queryPlan(const QStringList& statementLines)
-{
+QStringList TestDatabase::queryPlan(const QStringList& statementLines) {
     // The text goes through the query object, so the plan is the one of the statement the program sends.
     Query query(connection());
     for (const QString& line : statementLines)
@@ -168,14 +164,16 @@ QStringList TestDatabase::queryPlan(const QStringList& statementLines)
     Statement plan(handle, QStringLiteral("EXPLAIN QUERY PLAN ") + query.sentText());
     QStringList details;
     while (sqlite3_step(plan.statement) == SQLITE_ROW)
-        details.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.statement, 3))));
+        details.append(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.statement, 3))));
     return details;
 }
 
-QStringList TestDatabase::drivers() { return {QStringLiteral("QSQLITE"), QStringLiteral("QODBC")}; }
+QStringList TestDatabase::drivers() {
+    return {QStringLiteral("QSQLITE"), QStringLiteral("QODBC")};
+}
 
-QString TestDatabase::unavailableReason(const QString& driver)
-{
+QString TestDatabase::unavailableReason(const QString& driver) {
     static QHash<QString, QString> known;
     const auto found = known.constFind(driver);
     if (found != known.constEnd())
@@ -185,8 +183,7 @@ QString TestDatabase::unavailableReason(const QString& driver)
     return reason;
 }
 
-void TestDatabase::addDriverRows(bool includeUnavailable)
-{
+void TestDatabase::addDriverRows(bool includeUnavailable) {
     QTest::addColumn<QString>("driver");
     for (const QString& driver : drivers()) {
         const QString why = unavailableReason(driver);

@@ -30,7 +30,8 @@ public:
 
     // Runs setup SQL, several statements allowed; throws std::runtime_error with SQLite's message.
     void exec(const QString& sql);
-    // Every row of a statement, column name to value (integer, double, text, or an invalid QVariant for NULL).
+    // Every row of a statement, column name to value (integer, double, text, or an invalid QVariant for
+    // NULL).
     QList<QVariantMap> rows(const QString& sql) const;
     // The first column of the first row; an invalid QVariant when there is none or it is NULL.
     QVariant scalar(const QString& sql) const;
@@ -53,9 +54,9 @@ private:
     std::unique_ptr<TdmConexao> conexao;
 };
 
-#define KORVA_SKIP_UNAVAILABLE_DRIVER(driver)                                                                       \
-    do {                                                                                                            \
-        const QString korvaWhyUnavailable = TestDatabase::unavailableReason(driver);                                \
-        if (!korvaWhyUnavailable.isEmpty())                                                                         \
-            QSKIP(qPrintable(korvaWhyUnavailable));                                                                 \
+#define KORVA_SKIP_UNAVAILABLE_DRIVER(driver)                                                                \
+    do {                                                                                                     \
+        const QString korvaWhyUnavailable = TestDatabase::unavailableReason(driver);                         \
+        if (!korvaWhyUnavailable.isEmpty())                                                                  \
+            QSKIP(qPrintable(korvaWhyUnavailable));                                                          \
     } while (false)

@@ -617,8 +617,10 @@ void Query::open() {
         }
         ++d->rows;
     }
-    if (query.lastError().isValid())
+    if (query.lastError().isValid()) {
+        d->clearResult();
         throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("Reading the rows failed")));
+    }
     d->cells.shrink_to_fit();
     opened = true;
     row = 0;

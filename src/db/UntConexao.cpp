@@ -317,9 +317,13 @@ void TdmConexao::open() {
         // Date-times travel as "yyyy-MM-dd ..." text; a login whose language reads dates day first would
         // otherwise swap day and month.
         QSqlQuery setFormat(db);
-        if (!setFormat.exec(QStringLiteral("SET DATEFORMAT ymd")))
-            throw DatabaseError(
-                providerMessage(setFormat.lastError(), QStringLiteral("SET DATEFORMAT failed")));
+        if (!setFormat.exec(QStringLiteral("SET DATEFORMAT ymd"))) {
+            const QString message =
+                providerMessage(setFormat.lastError(), QStringLiteral("SET DATEFORMAT failed"));
+            setFormat = QSqlQuery();
+            db.close();
+            throw DatabaseError(message);
+        }
     }
 }
 

@@ -14,14 +14,16 @@
 class DatabaseError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    explicit DatabaseError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
 // Where to connect. The program takes it from the build; tests hand in their own.
 struct ConnectionSettings {
     enum class Engine { SQLite, SqlServer };
     Engine engine = Engine::SQLite;
-    QString driver;           // "QSQLITE" or "QODBC"
-    QString databaseName;     // SQLite file, or a complete ODBC connection string
+    QString driver;       // "QSQLITE" or "QODBC"
+    QString databaseName; // SQLite file, or a complete ODBC connection string
+    QString embeddedFile; // the embedded engine's file, which must exist before the connection opens
     static ConnectionSettings fromBuild(const QString& executableFolder);
     static ConnectionSettings sqliteFile(const QString& path);
     static ConnectionSettings sqliteThroughOdbc(const QString& path);
@@ -39,6 +41,7 @@ public:
     // Opens ADODravix if closed; throws DatabaseError with the provider's message.
     void open();
     bool isOpen() const;
+    void close();
     QSqlDatabase& ADODravix() { return db; }
     ConnectionSettings::Engine engine() const { return settings.engine; }
 
@@ -74,6 +77,8 @@ public:
     void addLine(const QString& line);
     QString sqlText() const;
     QStringList parameterNames() const;
+    // The text as it reaches the connection: markers as "?", "::" as ":", adapted to the engine.
+    QString sentText() const;
 
     // Binding by name, without regard to case; unknown names throw "Parameter '%s' not found".
     void bindText(const QString& name, const QString& value);
@@ -84,8 +89,8 @@ public:
     void bindNull(const QString& name);
     QVariant boundValue(const QString& name) const;
 
-    void open();     // rows expected; the current row is the first
-    void execSQL();  // no rows
+    void open();    // rows expected; the current row is the first
+    void execSQL(); // no rows
 
     // The result: a static cursor over rows read on open.
     bool isEmpty() const;
@@ -97,7 +102,7 @@ public:
     void setCurrentRow(int index);
     int fieldCount() const;
     QStringList fieldNames() const;
-    int fieldIndex(const QString& name) const;   // -1 when absent
+    int fieldIndex(const QString& name) const; // -1 when absent
 
     // Reading the current row by name, without regard to case; unknown names throw "Field '%s' not found".
     // NULL reads as empty text or 0; numbers as text have a decimal comma and no thousands separator.

@@ -1,0 +1,759 @@
+#include "UntConexao.h"
+
+#include "BuildConfig.h"
+#include "format/UntProcedimentos.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString canonicalDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+const QString displayDateTimeFormat = QStringLiteral("dd/MM/yyyy HH:mm:ss");
+
+// The provider's own words come first; Qt's summary of what it was doing follows when it adds something.
+QString providerMessage(const QSqlError& error, const QString& fallback) {
+    const QString database = error.databaseText().trimmed();
+    const QString driver = error.driverText().trimmed();
+    QString message;
+    if (!database.isEmpty() && !driver.isEmpty() && !database.contains(driver, Qt::CaseInsensitive))
+        message = database + QStringLiteral(" (") + driver + QLatin1Char(')');
+    else if (!database.isEmpty())
+        message = database;
+    else
+        message = driver;
+    return message.isEmpty() ? fallback : message;
+}
+
+// A value inside an ODBC connection string, braced when it holds a character the syntax reserves.
+QString odbcValue(const QString& value) {
+    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
+        value.contains(QLatin1Char('}')) || value != value.trimmed()) {
+        QString escaped = value;
+        escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+        return QLatin1Char('{') + escaped + QLatin1Char('}');
+    }
+    return value;
+}
+
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+int digitsAt(const QString& text, int from, int count) {
+    int value = 0;
+    for (int i = from; i < from + count; ++i)
+        value = value * 10 + (text.at(i).unicode() - '0');
+    return value;
+}
+
+// The embedded engine keeps date-times as the canonical text; a positional check is cheap for every cell.
+bool hasCanonicalDateTimeShape(const QString& text) {
+    if (text.size() != 23)
+        return false;
+    static constexpr char shape[] = "dddd-dd-dd dd:dd:dd.ddd";
+    for (int i = 0; i < 23; ++i) {
+        const QChar c = text.at(i);
+        if (shape[i] == 'd' ? !isDigit(c) : c != QLatin1Char(shape[i]))
+            return false;
+    }
+    return true;
+}
+
+QVariant canonicalDateTime(const QString& text) {
+    const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+    const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2),
+                     digitsAt(text, 20, 3));
+    if (!date.isValid() || !time.isValid())
+        return text;
+    return QDateTime(date, time);
+}
+
+bool isIntegerType(int typeId) {
+    switch (typeId) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One form per kind of value, whichever driver delivered it.
+QVariant normalizedCell(const QVariant& value, bool embeddedEngine) {
+    if (!value.isValid() || value.isNull())
+        return {};
+    const int type = value.typeId();
+    if (isIntegerType(type))
+        return value.toLongLong();
+    if (type == QMetaType::Float)
+        return value.toDouble();
+    if (embeddedEngine && type == QMetaType::QString) {
+        const QString text = value.toString();
+        if (hasCanonicalDateTimeShape(text))
+            return canonicalDateTime(text);
+    }
+    return value;
+}
+
+// SQLite's own text of a number: an integer, or a real as "%.15g" writes it ("12.5", "40.0", "1e+20").
+QVariant sqliteNumber(const QString& text) {
+    const int n = int(text.size());
+    int i = (n > 0 && text.at(0) == QLatin1Char('-')) ? 1 : 0;
+    const int digitsFrom = i;
+    while (i < n && isDigit(text.at(i)))
+        ++i;
+    if (i == digitsFrom)
+        return text;
+    bool integral = true;
+    if (i < n && text.at(i) == QLatin1Char('.')) {
+        integral = false;
+        const int fractionFrom = ++i;
+        while (i < n && isDigit(text.at(i)))
+            ++i;
+        if (i == fractionFrom)
+            return text;
+    }
+    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
+        integral = false;
+        ++i;
+        if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+            ++i;
+        const int exponentFrom = i;
+        while (i < n && isDigit(text.at(i)))
+            ++i;
+        if (i == exponentFrom)
+            return text;
+    }
+    if (i != n)
+        return text;
+    bool ok = false;
+    if (integral) {
+        const qlonglong whole = text.toLongLong(&ok);
+        if (ok)
+            return whole;
+    }
+    const double real = text.toDouble(&ok);
+    return ok ? QVariant(real) : QVariant(text);
+}
+
+// The SQLite ODBC driver types a computed column by its first row, and a first NULL makes it text for every
+// row: numbers in such a column come back as SQLite's text of them.
+bool isUntypedOdbcColumn(const QSqlField& field) {
+    constexpr int sqlVarchar = 12;
+    constexpr int sqlWideVarchar = -9;
+    return (field.typeID() == sqlVarchar || field.typeID() == sqlWideVarchar) && field.tableName().isEmpty();
+}
+
+// Values cross the connection in one form: date-times as canonical text, small integers as int, NULL typed.
+QVariant wireValue(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return QVariant(QMetaType::fromType<QString>());
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(canonicalDateTimeFormat);
+    case QMetaType::UChar:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return value.toInt();
+    default:
+        return value;
+    }
+}
+
+QString cellText(const QVariant& value) {
+    if (!value.isValid())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return generalText(value.toDouble());
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString(displayDateTimeFormat);
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::QByteArray:
+        return QString::fromUtf8(value.toByteArray());
+    default:
+        return value.toString();
+    }
+}
+
+// Qt's own placeholder scan runs over every prepared text; a plain colon it would take for a name must not
+// reach it together with our positional markers.
+bool qtWouldTakeForPlaceholder(const QString& text) {
+    const auto isNameChar = [](QChar c) {
+        const ushort u = c.unicode();
+        return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_';
+    };
+    QChar closing;
+    const int n = int(text.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (!closing.isNull()) {
+            if (c == closing)
+                closing = QChar();
+            continue;
+        }
+        if (c == QLatin1Char(':') && (i == 0 || text.at(i - 1) != QLatin1Char(':')) && i + 1 < n &&
+            isNameChar(text.at(i + 1)))
+            return true;
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`'))
+            closing = c;
+        else if (c == QLatin1Char('['))
+            closing = QLatin1Char(']');
+    }
+    return false;
+}
+
+std::atomic<int> connectionCounter{0};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// ConnectionSettings
+
+ConnectionSettings ConnectionSettings::fromBuild(const QString& executableFolder) {
+#if KORVA_DB_IS_SQLSERVER
+    Q_UNUSED(executableFolder)
+    ConnectionSettings settings;
+    settings.engine = Engine::SqlServer;
+    settings.driver = QStringLiteral("QODBC");
+    settings.databaseName =
+        QStringLiteral("DRIVER={%1};Server=%2;Port=1700;Database=%3;UID=%4;PWD=%5;"
+                       "TDS_Version=7.4;ClientCharset=UTF-8")
+            .arg(QStringLiteral(KORVA_ODBC_DRIVER), odbcValue(QStringLiteral(KORVA_SQLSERVER_HOST)),
+                 odbcValue(QStringLiteral(KORVA_SQLSERVER_CATALOG)),
+                 odbcValue(QStringLiteral(KORVA_SQLSERVER_USER)),
+                 odbcValue(QStringLiteral(KORVA_SQLSERVER_PASSWORD)));
+    return settings;
+#else
+    return sqliteFile(QDir(executableFolder).filePath(QStringLiteral(KORVA_SQLITE_FILE)));
+#endif
+}
+
+ConnectionSettings ConnectionSettings::sqliteFile(const QString& path) {
+    ConnectionSettings settings;
+    settings.engine = Engine::SQLite;
+    settings.driver = QStringLiteral("QSQLITE");
+    settings.databaseName = path;
+    settings.embeddedFile = path;
+    return settings;
+}
+
+ConnectionSettings ConnectionSettings::sqliteThroughOdbc(const QString& path) {
+    ConnectionSettings settings;
+    settings.engine = Engine::SQLite;
+    settings.driver = QStringLiteral("QODBC");
+    // NoCreat: the ODBC driver must not make an empty database either.
+    settings.databaseName =
+        QStringLiteral("DRIVER={SQLite3};Database=%1;NoCreat=1;Timeout=5000").arg(odbcValue(path));
+    settings.embeddedFile = path;
+    return settings;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// TdmConexao
+
+TdmConexao::TdmConexao(const ConnectionSettings& connectionSettings, QObject* parent)
+    : QObject(parent), settings(connectionSettings),
+      connectionName(QStringLiteral("ADODravix-%1").arg(++connectionCounter)) {
+    setObjectName(QStringLiteral("dmConexao"));
+    db = QSqlDatabase::addDatabase(settings.driver, connectionName);
+    db.setDatabaseName(settings.databaseName);
+    if (settings.driver == QLatin1String("QODBC"))
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15"));
+}
+
+TdmConexao::~TdmConexao() {
+    if (db.isOpen()) {
+        if (transactionOpen)
+            db.rollback();
+        db.close();
+    }
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+void TdmConexao::open() {
+    if (db.isOpen())
+        return;
+    if (!db.isValid())
+        throw DatabaseError(
+            QStringLiteral("The database driver %1 is not available: %2")
+                .arg(settings.driver, providerMessage(db.lastError(), QStringLiteral("not loaded"))));
+    // Opening a missing file would quietly make an empty database and every lookup would then find nothing.
+    if (!settings.embeddedFile.isEmpty() && !QFileInfo(settings.embeddedFile).isFile())
+        throw DatabaseError(QStringLiteral("Unable to open the database: the file %1 does not exist")
+                                .arg(settings.embeddedFile));
+    if (!db.open())
+        throw DatabaseError(providerMessage(db.lastError(), QStringLiteral("Unable to open the database")));
+    transactionOpen = false;
+    if (settings.engine == ConnectionSettings::Engine::SqlServer) {
+        // Date-times travel as "yyyy-MM-dd ..." text; a login whose language reads dates day first would
+        // otherwise swap day and month.
+        QSqlQuery setFormat(db);
+        if (!setFormat.exec(QStringLiteral("SET DATEFORMAT ymd"))) {
+            const QString message =
+                providerMessage(setFormat.lastError(), QStringLiteral("SET DATEFORMAT failed"));
+            setFormat = QSqlQuery();
+            db.close();
+            throw DatabaseError(message);
+        }
+    }
+}
+
+bool TdmConexao::isOpen() const {
+    return db.isOpen();
+}
+
+void TdmConexao::close() {
+    if (!db.isOpen())
+        return;
+    if (transactionOpen)
+        db.rollback();
+    transactionOpen = false;
+    db.close();
+}
+
+void TdmConexao::beginTransaction() {
+    open();
+    if (!db.transaction())
+        throw DatabaseError(providerMessage(db.lastError(), QStringLiteral("Unable to begin a transaction")));
+    transactionOpen = true;
+}
+
+void TdmConexao::commit() {
+    if (!db.commit())
+        throw DatabaseError(
+            providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction")));
+    transactionOpen = false;
+}
+
+void TdmConexao::rollback() {
+    // An error handler rolls back whether or not its transaction had begun; with none open there is nothing
+    // to do.
+    if (!transactionOpen || !db.isOpen()) {
+        transactionOpen = false;
+        return;
+    }
+    transactionOpen = false;
+    if (!db.rollback())
+        throw DatabaseError(
+            providerMessage(db.lastError(), QStringLiteral("Unable to roll back the transaction")));
+}
+
+QString TdmConexao::adaptStatement(const QString& statement) const {
+    if (settings.engine != ConnectionSettings::Engine::SQLite)
+        return statement;
+    // SQLite knows no TOP: the row limit moves to a LIMIT at the end of the statement.
+    static const QRegularExpression top(
+        QStringLiteral(R"(^(\s*SELECT\s+(?:DISTINCT\s+)?)TOP\s*(?:\(\s*(\d+)\s*\)|(\d+)\b)\s*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = top.match(statement);
+    if (!match.hasMatch())
+        return statement;
+    const QString limit = match.captured(2).isEmpty() ? match.captured(3) : match.captured(2);
+    QString adapted = match.captured(1) + statement.mid(match.capturedEnd());
+    qsizetype end = adapted.size();
+    while (end > 0 && (adapted.at(end - 1).isSpace() || adapted.at(end - 1) == QLatin1Char(';')))
+        --end;
+    adapted.truncate(end);
+    return adapted + QStringLiteral("\r\nLIMIT ") + limit;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Query
+
+struct Query::Impl {
+    struct Parameter {
+        QString name;
+        QVariant value;
+    };
+
+    QStringList lines;
+    QString text;
+    QString sent;
+    std::vector<Parameter> parameters;
+    std::vector<int> markers; // for each "?" sent, the index of its parameter
+
+    QStringList fields;
+    QHash<QString, int> fieldLookup; // case-folded name -> first column of that name
+    std::vector<QVariant> cells;     // row after row, fieldCount cells each
+    int rows = 0;
+
+    int parameterIndex(const QString& name) const {
+        for (std::size_t i = 0; i < parameters.size(); ++i)
+            if (parameters[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    }
+
+    Parameter& parameter(const QString& name) {
+        const int index = parameterIndex(name);
+        if (index < 0)
+            throw DatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
+        return parameters[std::size_t(index)];
+    }
+
+    static bool endsName(QChar c) {
+        return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+               c == QLatin1Char(',') || c == QLatin1Char(';') || c == QLatin1Char(')');
+    }
+
+    // Rebuilds the text, the markers and the parameters; values stay with the names still present.
+    void rebuild() {
+        text.clear();
+        for (const QString& line : std::as_const(lines))
+            text += line + QStringLiteral("\r\n");
+
+        std::vector<Parameter> previous;
+        previous.swap(parameters);
+        markers.clear();
+        sent.clear();
+        sent.reserve(text.size());
+
+        QChar quote;
+        const int n = int(text.size());
+        int i = 0;
+        while (i < n) {
+            const QChar c = text.at(i);
+            if (!quote.isNull()) {
+                if (c == quote)
+                    quote = QChar();
+                sent += c;
+                ++i;
+            } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+                quote = c;
+                sent += c;
+                ++i;
+            } else if (c == QLatin1Char(':') && i + 1 < n && text.at(i + 1) == QLatin1Char(':')) {
+                sent += c;
+                i += 2;
+            } else if (c == QLatin1Char(':')) {
+                int end = i + 1;
+                while (end < n && !endsName(text.at(end)))
+                    ++end;
+                const QString name = text.mid(i + 1, end - i - 1);
+                if (name.isEmpty()) {
+                    sent += c;
+                    ++i;
+                    continue;
+                }
+                int index = parameterIndex(name);
+                if (index < 0) {
+                    Parameter added{name, {}};
+                    for (const Parameter& old : previous)
+                        if (old.name.compare(name, Qt::CaseInsensitive) == 0)
+                            added.value = old.value;
+                    parameters.push_back(added);
+                    index = int(parameters.size()) - 1;
+                }
+                markers.push_back(index);
+                sent += QLatin1Char('?');
+                i = end;
+            } else {
+                sent += c;
+                ++i;
+            }
+        }
+    }
+
+    void clearResult() {
+        fields.clear();
+        fieldLookup.clear();
+        cells.clear();
+        cells.shrink_to_fit();
+        rows = 0;
+    }
+};
+
+Query::Query(TdmConexao& conexao) : d(std::make_unique<Impl>()), connection(conexao) {}
+
+Query::~Query() = default;
+
+void Query::close() {
+    opened = false;
+    row = 0;
+    d->clearResult();
+}
+
+void Query::clearSql() {
+    close();
+    d->lines.clear();
+    d->rebuild();
+}
+
+void Query::addLine(const QString& line) {
+    close();
+    d->lines.append(line);
+    d->rebuild();
+}
+
+QString Query::sqlText() const {
+    return d->text;
+}
+
+QStringList Query::parameterNames() const {
+    QStringList names;
+    for (const Impl::Parameter& parameter : d->parameters)
+        names.append(parameter.name);
+    return names;
+}
+
+QString Query::sentText() const {
+    return connection.adaptStatement(d->sent);
+}
+
+void Query::bindText(const QString& name, const QString& value) {
+    // A null QString would reach the database as NULL; an empty text is a value.
+    d->parameter(name).value = value.isNull() ? QString(QLatin1String("")) : value;
+}
+
+void Query::bindInteger(const QString& name, qint32 value) {
+    d->parameter(name).value = value;
+}
+
+void Query::bindByte(const QString& name, quint8 value) {
+    d->parameter(name).value = QVariant::fromValue(value);
+}
+
+void Query::bindDouble(const QString& name, double value) {
+    d->parameter(name).value = value;
+}
+
+void Query::bindDateTime(const QString& name, const QDateTime& value) {
+    d->parameter(name).value = value;
+}
+
+void Query::bindNull(const QString& name) {
+    d->parameter(name).value = QVariant(QMetaType::fromType<QString>());
+}
+
+QVariant Query::boundValue(const QString& name) const {
+    const int index = d->parameterIndex(name);
+    if (index < 0)
+        throw DatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
+    return d->parameters[std::size_t(index)].value;
+}
+
+namespace {
+
+void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent, const QVariantList& values) {
+    if (!connection.isOpen())
+        connection.open();
+    query.setForwardOnly(true);
+    // SQL Server's decimals arrive as text unless asked for as double.
+    query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    const QString statement = connection.adaptStatement(sent);
+    if (values.isEmpty()) {
+        if (!query.exec(statement))
+            throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("The statement failed")));
+        return;
+    }
+    if (qtWouldTakeForPlaceholder(statement))
+        throw DatabaseError(
+            QStringLiteral("A plain colon before a name cannot be sent together with parameters; "
+                           "write it outside the parameters' statement"));
+    if (!query.prepare(statement))
+        throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("The statement was refused")));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("The statement failed")));
+}
+
+} // namespace
+
+void Query::open() {
+    close();
+    QVariantList values;
+    values.reserve(qsizetype(d->markers.size()));
+    for (const int index : d->markers)
+        values.append(wireValue(d->parameters[std::size_t(index)].value));
+
+    QSqlQuery query(connection.ADODravix());
+    runStatement(connection, query, d->sent, values);
+
+    const QSqlRecord record = query.record();
+    const int columns = record.count();
+    for (int c = 0; c < columns; ++c)
+        d->fields.append(record.fieldName(c));
+    // A name that occurs twice (SELECT * over a join) means its first column.
+    for (int c = columns - 1; c >= 0; --c)
+        d->fieldLookup.insert(d->fields.at(c).toCaseFolded(), c);
+
+    const bool embedded = connection.engine() == ConnectionSettings::Engine::SQLite;
+    std::vector<bool> untyped(std::size_t(columns), false);
+    if (embedded && connection.ADODravix().driverName() == QLatin1String("QODBC"))
+        for (int c = 0; c < columns; ++c)
+            untyped[std::size_t(c)] = isUntypedOdbcColumn(record.field(c));
+    while (query.next()) {
+        for (int c = 0; c < columns; ++c) {
+            QVariant cell = normalizedCell(query.value(c), embedded);
+            if (untyped[std::size_t(c)] && cell.typeId() == QMetaType::QString)
+                cell = sqliteNumber(cell.toString());
+            d->cells.push_back(std::move(cell));
+        }
+        ++d->rows;
+    }
+    if (query.lastError().isValid()) {
+        d->clearResult();
+        throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("Reading the rows failed")));
+    }
+    d->cells.shrink_to_fit();
+    opened = true;
+    row = 0;
+}
+
+void Query::execSQL() {
+    close();
+    QVariantList values;
+    values.reserve(qsizetype(d->markers.size()));
+    for (const int index : d->markers)
+        values.append(wireValue(d->parameters[std::size_t(index)].value));
+    QSqlQuery query(connection.ADODravix());
+    runStatement(connection, query, d->sent, values);
+}
+
+bool Query::isEmpty() const {
+    return !opened || d->rows == 0;
+}
+
+bool Query::eof() const {
+    return !opened || row >= d->rows;
+}
+
+void Query::first() {
+    row = 0;
+}
+
+void Query::next() {
+    if (row < d->rows)
+        ++row;
+}
+
+int Query::rowCount() const {
+    return opened ? d->rows : 0;
+}
+
+void Query::setCurrentRow(int index) {
+    row = qBound(0, index, rowCount());
+}
+
+int Query::fieldCount() const {
+    return int(d->fields.size());
+}
+
+QStringList Query::fieldNames() const {
+    return d->fields;
+}
+
+int Query::fieldIndex(const QString& name) const {
+    return d->fieldLookup.value(name.toCaseFolded(), -1);
+}
+
+namespace {
+
+// A cell of the current row, or NULL past the last row, as reading an empty result gives.
+const QVariant& currentCell(const std::vector<QVariant>& cells, int rows, int columns, int row, int column) {
+    static const QVariant null;
+    if (row < 0 || row >= rows)
+        return null;
+    return cells[std::size_t(row) * std::size_t(columns) + std::size_t(column)];
+}
+
+} // namespace
+
+QString Query::asString(const QString& field) const {
+    const int column = fieldIndex(field);
+    if (column < 0)
+        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
+    return cellText(currentCell(d->cells, d->rows, fieldCount(), row, column));
+}
+
+qint32 Query::asInteger(const QString& field) const {
+    const int column = fieldIndex(field);
+    if (column < 0)
+        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
+    const QVariant& value = currentCell(d->cells, d->rows, fieldCount(), row, column);
+    if (!value.isValid())
+        return 0;
+    const int type = value.typeId();
+    if (type == QMetaType::LongLong || type == QMetaType::Bool) {
+        const qlonglong number = value.toLongLong();
+        if (number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max())
+            return qint32(number);
+    } else if (type == QMetaType::Double) {
+        const double number = std::round(value.toDouble());
+        if (number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max())
+            return qint32(number);
+    } else {
+        bool ok = false;
+        const qint32 number = cellText(value).trimmed().toInt(&ok);
+        if (ok)
+            return number;
+    }
+    throw DatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(cellText(value)));
+}
+
+double Query::asFloat(const QString& field) const {
+    const int column = fieldIndex(field);
+    if (column < 0)
+        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
+    const QVariant& value = currentCell(d->cells, d->rows, fieldCount(), row, column);
+    if (!value.isValid())
+        return 0.0;
+    const int type = value.typeId();
+    if (type == QMetaType::Double || type == QMetaType::LongLong || type == QMetaType::Bool)
+        return value.toDouble();
+    const QString text = cellText(value).trimmed();
+    bool ok = false;
+    double number = text.toDouble(&ok);
+    if (!ok)
+        number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    if (!ok)
+        throw DatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return number;
+}
+
+bool Query::isNull(const QString& field) const {
+    const int column = fieldIndex(field);
+    if (column < 0)
+        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
+    return !currentCell(d->cells, d->rows, fieldCount(), row, column).isValid();
+}
+
+QVariant Query::value(int rowIndex, int column) const {
+    if (!opened || rowIndex < 0 || rowIndex >= d->rows || column < 0 || column >= fieldCount())
+        return {};
+    return d->cells[std::size_t(rowIndex) * std::size_t(fieldCount()) + std::size_t(column)];
+}
+
+QString Query::text(int rowIndex, int column) const {
+    return cellText(value(rowIndex, column));
+}

@@ -1,0 +1,816 @@
+#include "BuildConfig.h"
+#include "TestDatabase.h"
+#include "db/UntConexao.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// One data row per driver and case, named "<driver>: <case>".
+void addRowsPerDriver(const QStringList& cases, const std::function<void(QTestData&, int)>& fill) {
+    for (const QString& driver : TestDatabase::drivers()) {
+        for (int i = 0; i < cases.size(); ++i) {
+            QTestData& row = QTest::addRow("%s: %s", qPrintable(driver), qPrintable(cases.at(i)));
+            row << driver;
+            fill(row, i);
+        }
+    }
+}
+
+void setLines(Query& query, const QStringList& lines) {
+    query.close();
+    query.clearSql();
+    for (const QString& line : lines)
+        query.addLine(line);
+}
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const DatabaseError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QStringLiteral("(no error)");
+}
+
+const QString station =
+    QStringLiteral("INSERT INTO Empresas VALUES (3, 'Transportes Alfa', '11222333000144');"
+                   "INSERT INTO ZeltoPostos VALUES (1, 3, '12345678000190', 'abc', 'Posto Um');"
+                   "INSERT INTO VeiMarcas VALUES (1, 'Volvo');"
+                   "INSERT INTO VeiModelos VALUES (1, 'FH 540');"
+                   "INSERT INTO VeiculosNovo VALUES (7, 'ABC1234', 3, 'V-07', 21, 1, 1);"
+                   "INSERT INTO AdicionaisVeiculos VALUES (7, 400, 2.2, 3.1);"
+                   "INSERT INTO Motoristas VALUES (3, 15, 'Ana Souza', '0123', 'A');");
+
+} // namespace
+
+class TestUntConexao final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void markers_data();
+    void markers();
+    void plainColon();
+    void valuesKeptAcrossTextChanges_data() { TestDatabase::addDriverRows(true); }
+    void valuesKeptAcrossTextChanges();
+    void unknownNames_data();
+    void unknownNames();
+    void readings_data();
+    void readings();
+    void computedColumnsReadAlike_data() { TestDatabase::addDriverRows(true); }
+    void computedColumnsReadAlike();
+    void dateTimeRoundTrip_data() { TestDatabase::addDriverRows(true); }
+    void dateTimeRoundTrip();
+    void periodBounds_data();
+    void periodBounds();
+    void storedValueKinds_data() { TestDatabase::addDriverRows(true); }
+    void storedValueKinds();
+    void topRewrite_data();
+    void topRewrite();
+    void previousOdometer_data() { TestDatabase::addDriverRows(true); }
+    void previousOdometer();
+    void staticCursor_data() { TestDatabase::addDriverRows(true); }
+    void staticCursor();
+    void transactions_data();
+    void transactions();
+    void closedConnectionReopensOnQuery_data() { TestDatabase::addDriverRows(true); }
+    void closedConnectionReopensOnQuery();
+    void unreachableDatabase_data();
+    void unreachableDatabase();
+    void statementErrorsCarryProviderMessage_data() { TestDatabase::addDriverRows(true); }
+    void statementErrorsCarryProviderMessage();
+    void fuelingCompanyTrigger_data();
+    void fuelingCompanyTrigger();
+    void textComparisonIgnoresCase_data();
+    void textComparisonIgnoresCase();
+    void lookupsUseIndexes_data();
+    void lookupsUseIndexes();
+    void buildSettings();
+};
+
+void TestUntConexao::markers_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("bindAs");
+    QTest::addColumn<QStringList>("parameters");
+
+    struct Case {
+        const char* name;
+        QStringList lines;
+        const char* bindAs;
+        QStringList parameters;
+    };
+    const QList<Case> cases = {
+        {"name ends at a blank",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao AND id = 3"},
+         "pRazao",
+         {"pRazao"}},
+        {"name ends at the line break",
+         {"SELECT razao FROM Empresas", "WHERE razao = :pRazao", "AND id = 3"},
+         "pRazao",
+         {"pRazao"}},
+        {"name ends at a comma",
+         {"SELECT razao FROM Empresas WHERE razao IN (:pRazao,'x')"},
+         "pRazao",
+         {"pRazao"}},
+        {"name ends at a parenthesis",
+         {"SELECT razao FROM Empresas WHERE razao IN ('x',:pRazao)"},
+         "pRazao",
+         {"pRazao"}},
+        {"name ends at a semicolon",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao;"},
+         "pRazao",
+         {"pRazao"}},
+        {"colons in quoted text mark nothing",
+         {"SELECT razao, razao AS \"r:azao\", ':pNada' AS t FROM Empresas WHERE razao = :pRazao AND ':x' <> "
+          "''"},
+         "pRazao",
+         {"pRazao"}},
+        {"names match without regard to case",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao"},
+         "PRAZAO",
+         {"pRazao"}},
+        {"a name used twice is one parameter",
+         {"SELECT razao FROM Empresas WHERE razao = :pRazao OR cnpj = :PRAZAO"},
+         "prazao",
+         {"pRazao"}},
+        {"several parameters in order",
+         {"SELECT razao FROM Empresas WHERE id = :pId AND", "razao = :pRazao"},
+         "pRazao",
+         {"pId", "pRazao"}},
+    };
+    QStringList names;
+    for (const Case& c : cases)
+        names.append(QString::fromLatin1(c.name));
+    addRowsPerDriver(names, [&](QTestData& row, int i) {
+        row << cases.at(i).lines << QString::fromLatin1(cases.at(i).bindAs) << cases.at(i).parameters;
+    });
+}
+
+void TestUntConexao::markers() {
+    QFETCH(QString, driver);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, bindAs);
+    QFETCH(QStringList, parameters);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+
+    Query query(db.connection());
+    setLines(query, lines);
+    QCOMPARE(query.parameterNames(), parameters);
+    QCOMPARE(query.sqlText(), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    query.bindText(bindAs, QStringLiteral("Transportes Alfa"));
+    if (parameters.contains(QStringLiteral("pId")))
+        query.bindInteger(QStringLiteral("pid"), 3);
+    query.open();
+
+    QCOMPARE(query.rowCount(), 1);
+    QCOMPARE(query.asString(QStringLiteral("razao")), QStringLiteral("Transportes Alfa"));
+    if (query.fieldIndex(QStringLiteral("t")) >= 0)
+        QCOMPARE(query.asString(QStringLiteral("t")), QStringLiteral(":pNada"));
+}
+
+void TestUntConexao::plainColon() {
+    TestDatabase db;
+    Query query(db.connection());
+    setLines(query, {"SELECT a::b FROM t"});
+    QVERIFY(query.parameterNames().isEmpty());
+    QCOMPARE(query.sentText(), QStringLiteral("SELECT a:b FROM t\r\n"));
+
+    setLines(query, {"SELECT '10::30' AS quoted, :pValor AS v"});
+    QCOMPARE(query.parameterNames(), QStringList{"pValor"});
+    query.bindInteger(QStringLiteral("pValor"), 5);
+    query.open();
+    QCOMPARE(query.asString(QStringLiteral("quoted")), QStringLiteral("10::30"));
+    QCOMPARE(query.asInteger(QStringLiteral("v")), 5);
+
+    // Qt would take ":x" for one of its own placeholders beside ours: refused rather than bound wrongly.
+    setLines(query, {"SELECT :pValor AS v, ::x AS plain"});
+    query.bindInteger(QStringLiteral("pValor"), 1);
+    QVERIFY(errorOf([&] { query.open(); }).startsWith(QStringLiteral("A plain colon before a name")));
+}
+
+void TestUntConexao::valuesKeptAcrossTextChanges() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+
+    Query query(db.connection());
+    setLines(query, {"SELECT razao FROM Empresas"});
+    query.open();
+    QVERIFY(query.isOpen());
+
+    query.addLine(QStringLiteral("WHERE id = :pId"));
+    QVERIFY(!query.isOpen()); // each change of the text closes the query
+    query.bindInteger(QStringLiteral("pId"), 3);
+    query.addLine(QStringLiteral("AND razao = :pRazao"));
+    QCOMPARE(query.boundValue(QStringLiteral("PID")), QVariant(3));
+    QVERIFY(query.boundValue(QStringLiteral("pRazao")).isNull());
+    query.bindText(QStringLiteral("pRazao"), QStringLiteral("Transportes Alfa"));
+    query.open();
+    QCOMPARE(query.rowCount(), 1);
+
+    // A name that leaves the text takes its value with it.
+    query.clearSql();
+    QVERIFY(query.parameterNames().isEmpty());
+    query.addLine(QStringLiteral("SELECT razao FROM Empresas WHERE id = :pId"));
+    QVERIFY(query.boundValue(QStringLiteral("pId")).isNull());
+    query.open();
+    QVERIFY(query.isEmpty());
+}
+
+void TestUntConexao::unknownNames_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("binding an unknown parameter") << "bind"
+                                                  << "Parameter 'pNada' not found";
+    QTest::newRow("reading an unknown parameter") << "boundValue"
+                                                  << "Parameter 'pNada' not found";
+    QTest::newRow("reading an unknown field as text") << "asString"
+                                                      << "Field 'Nada' not found";
+    QTest::newRow("reading an unknown field as integer") << "asInteger"
+                                                         << "Field 'Nada' not found";
+    QTest::newRow("reading an unknown field as real") << "asFloat"
+                                                      << "Field 'Nada' not found";
+    QTest::newRow("asking an unknown field for NULL") << "isNull"
+                                                      << "Field 'Nada' not found";
+    QTest::newRow("reading a field of a closed query") << "closed"
+                                                       << "Field 'razao' not found";
+}
+
+void TestUntConexao::unknownNames() {
+    QFETCH(QString, operation);
+    QFETCH(QString, message);
+    TestDatabase db;
+    db.exec(station);
+    Query query(db.connection());
+    setLines(query, {"SELECT razao FROM Empresas WHERE id = :pId"});
+    query.bindInteger(QStringLiteral("pId"), 3);
+    query.open();
+
+    const QString nada = QStringLiteral("Nada");
+    const QHash<QString, std::function<void()>> operations = {
+        {"bind", [&] { query.bindText(QStringLiteral("pNada"), QStringLiteral("x")); }},
+        {"boundValue", [&] { query.boundValue(QStringLiteral("pNada")); }},
+        {"asString", [&] { query.asString(nada); }},
+        {"asInteger", [&] { query.asInteger(nada); }},
+        {"asFloat", [&] { query.asFloat(nada); }},
+        {"isNull", [&] { query.isNull(nada); }},
+        {"closed",
+         [&] {
+             query.close();
+             query.asString(QStringLiteral("razao"));
+         }},
+    };
+    QCOMPARE(errorOf(operations.value(operation)), message);
+}
+
+void TestUntConexao::readings_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("real");
+    QTest::addColumn<bool>("null");
+
+    struct Case {
+        const char* name;
+        const char* field;
+        const char* text;
+        double real;
+        bool null;
+    };
+    const QList<Case> cases = {
+        {"NULL text", "NrCupom", "", 0, true},
+        {"NULL number", "VrUnitario", "", 0, true},
+        {"decimal with comma", "Qtde", "12,5", 12.5, false},
+        {"whole real without decimals", "VrTotal", "40", 40, false},
+        {"no thousands separator", "Rendimento", "1234567,891", 1234567.891, false},
+        {"integer", "KmAtual", "15000", 15000, false},
+        {"empty text is no NULL", "NrCartao", "", 0, false},
+        {"text", "TpCombustivel", "DIESEL S10", 0, false},
+        {"date-time", "DtEmissao", "05/10/2026 14:30:15", 0, false},
+        {"field name in other case", "qtde", "12,5", 12.5, false},
+    };
+    QStringList names;
+    for (const Case& c : cases)
+        names.append(QString::fromLatin1(c.name));
+    addRowsPerDriver(names, [&](QTestData& row, int i) {
+        const Case& c = cases.at(i);
+        row << QString::fromLatin1(c.field) << QString::fromLatin1(c.text) << c.real << c.null;
+    });
+}
+
+void TestUntConexao::readings() {
+    QFETCH(QString, driver);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(double, real);
+    QFETCH(bool, null);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, KmAtual, Qtde, VrTotal, TpCombustivel, "
+            "Rendimento)"
+            " VALUES (7, '2026-10-05 14:30:15.250', '', 15000, 12.5, 40, 'DIESEL S10', 1234567.891)");
+
+    Query query(db.connection());
+    setLines(query, {"SELECT * FROM ZeltoMov"});
+    query.open();
+    QCOMPARE(query.asString(field), text);
+    QCOMPARE(query.isNull(field), null);
+    if (null || real != 0) { // NULL reads as 0; texts are not read as numbers here
+        QCOMPARE(query.asFloat(field), real);
+        QCOMPARE(query.asInteger(field), qint32(std::round(real)));
+    }
+    const int column = query.fieldIndex(field);
+    QCOMPARE(query.text(0, column), text);
+}
+
+void TestUntConexao::computedColumnsReadAlike() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    // The first fuel's quantities sum to zero, so its unit value is NULL on the embedded engine.
+    db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, Qtde, VrTotal, TpCombustivel) VALUES"
+            " (7, '2026-10-01 08:00:00.000', 0, 0, 'ARLA 32'),"
+            " (7, '2026-10-01 09:00:00.000', 40, 220, 'DIESEL S10'),"
+            " (7, '2026-10-02 09:00:00.000', 60, 330, 'DIESEL S10')");
+    Query query(db.connection());
+    setLines(query,
+             {"SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / NULLIF(SUM(Qtde), 0) AS VLUNIT,",
+              "COUNT(*) AS N FROM ZeltoMov GROUP BY TpCombustivel ORDER BY TpCombustivel"});
+    query.open();
+    QCOMPARE(query.rowCount(), 2);
+    QVERIFY(query.isNull(QStringLiteral("VLUNIT")));
+    query.next();
+    QCOMPARE(query.asString(QStringLiteral("QTDE")), QStringLiteral("100"));
+    QCOMPARE(query.asString(QStringLiteral("VLUNIT")), QStringLiteral("5,5"));
+    QCOMPARE(query.value(1, query.fieldIndex(QStringLiteral("VLUNIT"))), QVariant(5.5));
+    QCOMPARE(query.value(1, query.fieldIndex(QStringLiteral("N"))), QVariant(qlonglong(2)));
+}
+
+void TestUntConexao::dateTimeRoundTrip() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    const QDateTime moment(QDate(2026, 11, 3), QTime(7, 5, 9, 42));
+
+    Query query(db.connection());
+    setLines(query, {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (7, :pDtEmissao)"});
+    query.bindDateTime(QStringLiteral("pDtEmissao"), moment);
+    query.execSQL();
+    QCOMPARE(db.scalar("SELECT DtEmissao FROM ZeltoMov"),
+             QVariant(QStringLiteral("2026-11-03 07:05:09.042")));
+
+    setLines(query, {"SELECT DtEmissao FROM ZeltoMov"});
+    query.open();
+    QCOMPARE(query.value(0, 0), QVariant(moment));
+    QCOMPARE(query.asString(QStringLiteral("DtEmissao")), QStringLiteral("03/11/2026 07:05:09"));
+}
+
+void TestUntConexao::periodBounds_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("stamp");
+    QTest::addColumn<bool>("listed");
+    const QStringList stamps = {"2026-10-04 23:59:59.999", "2026-10-05 00:00:00.000",
+                                "2026-10-06 12:00:00.000", "2026-10-07 23:59:59.000",
+                                "2026-10-07 23:59:59.500", "2026-10-08 00:00:00.000"};
+    const QList<bool> listed = {false, true, true, true, false, false};
+    addRowsPerDriver({"last moment of the day before", "first moment of the first day", "a day inside",
+                      "23:59:59 of the last day", "later within the last second", "the day after"},
+                     [&](QTestData& row, int i) { row << stamps.at(i) << listed.at(i); });
+}
+
+void TestUntConexao::periodBounds() {
+    QFETCH(QString, driver);
+    QFETCH(QString, stamp);
+    QFETCH(bool, listed);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(QStringLiteral("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (7, '%1')").arg(stamp));
+
+    Query query(db.connection());
+    setLines(query, {"SELECT * FROM ZeltoMov", "WHERE ZeltoMov.DtEmissao  between :pdtaini and :pdtafim"});
+    query.bindDateTime(QStringLiteral("pDtaIni"), QDateTime(QDate(2026, 10, 5), QTime(0, 0, 0)));
+    query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(QDate(2026, 10, 7), QTime(23, 59, 59)));
+    query.open();
+    QCOMPARE(query.rowCount(), listed ? 1 : 0);
+}
+
+void TestUntConexao::storedValueKinds() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+
+    Query query(db.connection());
+    setLines(
+        query,
+        {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, IDPosto, Qtde, Rendimento, NrCupom, Empresa)",
+         "VALUES (:pIDVeiculo, :pDtEmissao, :pNrCartao, :pIDPosto, :pQtde, :pRendimento, :pNrCupom, "
+         ":pEmpresa)"});
+    query.bindDouble(QStringLiteral("pIDVeiculo"), 7);
+    query.bindDateTime(QStringLiteral("pDtEmissao"), QDateTime(QDate(2026, 10, 5), QTime(8, 0)));
+    query.bindText(QStringLiteral("pNrCartao"), QString());
+    query.bindInteger(QStringLiteral("pIDPosto"), 1);
+    query.bindDouble(QStringLiteral("pQtde"), 40.25);
+    query.bindByte(QStringLiteral("pRendimento"), 0);
+    query.bindNull(QStringLiteral("pNrCupom"));
+    query.bindByte(QStringLiteral("pEmpresa"), 4);
+    query.execSQL();
+
+    const QVariantMap row =
+        db.rows("SELECT typeof(IDVeiculo) AS v, IDVeiculo, NrCartao, typeof(NrCartao) AS c,"
+                " Qtde, Rendimento, typeof(NrCupom) AS n, Empresa, typeof(Empresa) AS e"
+                " FROM ZeltoMov")
+            .value(0);
+    QCOMPARE(row.value("v"), QVariant("integer"));
+    QCOMPARE(row.value("IDVeiculo"), QVariant(qlonglong(7)));
+    QCOMPARE(row.value("c"), QVariant("text"));
+    QCOMPARE(row.value("NrCartao"), QVariant(""));
+    QCOMPARE(row.value("Qtde"), QVariant(40.25));
+    QCOMPARE(row.value("Rendimento"), QVariant(0.0));
+    QCOMPARE(row.value("n"), QVariant("null"));
+    QCOMPARE(row.value("e"), QVariant("integer"));
+    QCOMPARE(row.value("Empresa"), QVariant(qlonglong(4)));
+}
+
+void TestUntConexao::topRewrite_data() {
+    QTest::addColumn<bool>("embedded");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QString>("adapted");
+    QTest::newRow("TOP(1) becomes a trailing LIMIT")
+        << true << "SELECT TOP(1) KmAtual \r\nFROM ZeltoMov\r\nORDER BY DtEmissao DESC\r\n"
+        << "SELECT KmAtual \r\nFROM ZeltoMov\r\nORDER BY DtEmissao DESC\r\nLIMIT 1";
+    QTest::newRow("TOP n without parentheses") << true << "select top 25 * from ZeltoMov;"
+                                               << "select * from ZeltoMov\r\nLIMIT 25";
+    QTest::newRow("DISTINCT TOP") << true << "SELECT DISTINCT TOP (3) Placa FROM VeiculosNovo"
+                                  << "SELECT DISTINCT Placa FROM VeiculosNovo\r\nLIMIT 3";
+    QTest::newRow("a column named like TOP stays") << true << "SELECT TOPO FROM t"
+                                                   << "SELECT TOPO FROM t";
+    QTest::newRow("no TOP stays") << true << "SELECT * FROM ZeltoMov"
+                                  << "SELECT * FROM ZeltoMov";
+    QTest::newRow("the server keeps its TOP") << false << "SELECT TOP(1) KmAtual FROM ZeltoMov"
+                                              << "SELECT TOP(1) KmAtual FROM ZeltoMov";
+}
+
+void TestUntConexao::topRewrite() {
+    QFETCH(bool, embedded);
+    QFETCH(QString, statement);
+    QFETCH(QString, adapted);
+    ConnectionSettings settings = ConnectionSettings::sqliteFile(QStringLiteral("/nonexistent/Dravix.db"));
+    if (!embedded) {
+        settings.engine = ConnectionSettings::Engine::SqlServer;
+        settings.driver = QStringLiteral("QODBC");
+        settings.embeddedFile.clear();
+    }
+    const TdmConexao connection(settings);
+    QCOMPARE(connection.adaptStatement(statement), adapted);
+}
+
+void TestUntConexao::previousOdometer() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+    db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, KmAtual) VALUES"
+            " (7, '2026-10-01 08:00:00.000', 10000), (7, '2026-10-20 08:00:00.000', 12000),"
+            " (7, '2026-10-10 08:00:00.000', 11000)");
+    Query query(db.connection());
+    setLines(query, {"SELECT TOP(1) KmAtual ", "FROM ZeltoMov",
+                     "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
+                     "WHERE VeiculosNovo.Placa = :pPlaca", "ORDER BY DtEmissao DESC"});
+    query.bindText(QStringLiteral("pPlaca"), QStringLiteral("ABC1234"));
+    query.open();
+    QCOMPARE(query.rowCount(), 1);
+    QCOMPARE(query.asString(QStringLiteral("KmAtual")), QStringLiteral("12000"));
+}
+
+void TestUntConexao::staticCursor() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
+            " INSERT INTO Empresas (id, razao, cnpj) SELECT i, 'Cliente ' || i, NULL FROM n;"
+            "INSERT INTO ZeltoPostos VALUES (1, 1, '12345678000190', 'abc', 'Posto Um');");
+    Query query(db.connection());
+    setLines(query, {"SELECT * ", "FROM Empresas",
+                     "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id"});
+    query.open();
+    // Both tables have id: the name means the first of them, the company's.
+    QCOMPARE(query.fieldNames().count(QStringLiteral("id")), 2);
+    QCOMPARE(query.asString(QStringLiteral("ID")), QStringLiteral("1"));
+    QCOMPARE(query.asString(QStringLiteral("nome")), QStringLiteral("Posto Um"));
+
+    setLines(query, {"SELECT id, razao FROM Empresas ORDER BY id"});
+    query.open();
+    QCOMPARE(query.rowCount(), 2000);
+    QCOMPARE(query.fieldCount(), 2);
+    int walked = 0;
+    qlonglong sum = 0;
+    for (query.first(); !query.eof(); query.next()) {
+        ++walked;
+        sum += query.asInteger(QStringLiteral("id"));
+    }
+    QCOMPARE(walked, 2000);
+    QCOMPARE(sum, 2000LL * 2001 / 2);
+    QVERIFY(query.isNull(QStringLiteral("razao"))); // past the last row every field reads as NULL
+    query.first();
+    QCOMPARE(query.asString(QStringLiteral("razao")), QStringLiteral("Cliente 1"));
+    QCOMPARE(query.text(1999, 1), QStringLiteral("Cliente 2000"));
+    QCOMPARE(query.value(1999, 0), QVariant(qlonglong(2000)));
+    query.setCurrentRow(41);
+    QCOMPARE(query.asString(QStringLiteral("razao")), QStringLiteral("Cliente 42"));
+
+    setLines(query, {"SELECT id FROM Empresas WHERE id < 0"});
+    query.open();
+    QVERIFY(query.isEmpty());
+    QVERIFY(query.eof());
+    QCOMPARE(query.asString(QStringLiteral("id")), QString()); // an empty result reads as NULL
+    QCOMPARE(query.asInteger(QStringLiteral("id")), 0);
+}
+
+void TestUntConexao::transactions_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<qlonglong>("stored");
+    addRowsPerDriver(
+        {"commit keeps the row", "rollback discards the row", "rollback after a failed statement"},
+        [](QTestData& row, int i) {
+            const QStringList endings = {"commit", "rollback", "failure"};
+            row << endings.at(i) << qlonglong(i == 0 ? 1 : 0);
+        });
+}
+
+void TestUntConexao::transactions() {
+    QFETCH(QString, driver);
+    QFETCH(QString, ending);
+    QFETCH(qlonglong, stored);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+    TdmConexao& connection = db.connection();
+    Query query(connection);
+
+    connection.beginTransaction();
+    QVERIFY(connection.inTransaction());
+    setLines(
+        query,
+        {"INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, Empresa) VALUES (7, '2026-10-05 08:00:00.000', 4)"});
+    query.execSQL();
+    setLines(query, {"SELECT COUNT(*) AS n FROM ZeltoMov"});
+    query.open();
+    QCOMPARE(query.asInteger(QStringLiteral("n")), 1); // the connection sees its own row
+
+    if (ending == QLatin1String("commit")) {
+        connection.commit();
+    } else if (ending == QLatin1String("rollback")) {
+        connection.rollback();
+    } else {
+        setLines(query, {"INSERT INTO Empresas (id) VALUES (3)"});
+        QVERIFY(errorOf([&] { query.execSQL(); }).contains(QStringLiteral("UNIQUE constraint failed")));
+        connection.rollback();
+    }
+    QVERIFY(!connection.inTransaction());
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM ZeltoMov"), QVariant(stored));
+
+    // An error handler rolls back even when nothing was begun: nothing happens, nothing is thrown.
+    connection.rollback();
+    QVERIFY(!connection.inTransaction());
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM ZeltoMov"), QVariant(stored));
+}
+
+void TestUntConexao::closedConnectionReopensOnQuery() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+    db.connection().close();
+    QVERIFY(!db.connection().isOpen());
+
+    Query query(db.connection());
+    setLines(query, {"SELECT nome FROM ZeltoPostos WHERE Cnpj = :pCnpj"});
+    query.bindText(QStringLiteral("pCnpj"), QStringLiteral("12345678000190"));
+    query.open();
+    QVERIFY(db.connection().isOpen());
+    QCOMPARE(query.asString(QStringLiteral("nome")), QStringLiteral("Posto Um"));
+
+    db.connection().close();
+    setLines(query, {"INSERT INTO Empresas (id, razao) VALUES (9, 'Nova')"});
+    query.execSQL();
+    QCOMPARE(db.scalar("SELECT razao FROM Empresas WHERE id = 9"), QVariant("Nova"));
+}
+
+void TestUntConexao::unreachableDatabase_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing SQLite file") << "QSQLITE"
+                                         << "does not exist";
+    QTest::newRow("missing SQLite file through ODBC") << "QODBC"
+                                                      << "does not exist";
+    QTest::newRow("SQL Server that does not answer") << "FreeTDS"
+                                                     << "Unable to connect";
+}
+
+void TestUntConexao::unreachableDatabase() {
+    QFETCH(QString, where);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(QStringLiteral("Dravix.db"));
+    ConnectionSettings settings;
+    if (where == QLatin1String("QSQLITE")) {
+        settings = ConnectionSettings::sqliteFile(missing);
+    } else if (where == QLatin1String("QODBC")) {
+        KORVA_SKIP_UNAVAILABLE_DRIVER(where);
+        settings = ConnectionSettings::sqliteThroughOdbc(missing);
+    } else {
+        QFile odbcinst(QStringLiteral("/etc/odbcinst.ini"));
+        if (!odbcinst.open(QIODevice::ReadOnly) || !odbcinst.readAll().contains("[FreeTDS]"))
+            QSKIP("FreeTDS is not registered in /etc/odbcinst.ini");
+        settings.engine = ConnectionSettings::Engine::SqlServer;
+        settings.driver = QStringLiteral("QODBC");
+        // Port 1 on this machine: nothing listens there, so the connection is refused at once.
+        settings.databaseName =
+            QStringLiteral("DRIVER={FreeTDS};Server=127.0.0.1;Port=1;Database=Dravix;UID=tarvone;"
+                           "PWD=kesi;TDS_Version=7.4;ClientCharset=UTF-8");
+    }
+    TdmConexao connection(settings);
+    const QString error = errorOf([&] { connection.open(); });
+    QVERIFY2(error.contains(message), qPrintable(error));
+    QVERIFY(!connection.isOpen());
+
+    // A query on the closed connection tries to open it and fails the same way.
+    Query query(connection);
+    setLines(query, {"SELECT 1"});
+    QVERIFY2(errorOf([&] { query.open(); }).contains(message), qPrintable(error));
+    QVERIFY2(!QFileInfo::exists(missing), "no empty database may be made in place of the missing one");
+}
+
+void TestUntConexao::statementErrorsCarryProviderMessage() {
+    QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    Query query(db.connection());
+    setLines(query, {"SELECT * FROM TabelaInexistente"});
+    QVERIFY(errorOf([&] { query.open(); }).contains(QStringLiteral("no such table: TabelaInexistente")));
+    QVERIFY(!query.isOpen());
+}
+
+void TestUntConexao::fuelingCompanyTrigger_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<bool>("given");
+    QTest::addColumn<QVariant>("company");
+    addRowsPerDriver({"left empty takes the vehicle's company", "given stays"},
+                     [](QTestData& row, int i) { row << (i == 1) << QVariant(qlonglong(i == 1 ? 99 : 3)); });
+}
+
+void TestUntConexao::fuelingCompanyTrigger() {
+    QFETCH(QString, driver);
+    QFETCH(bool, given);
+    QFETCH(QVariant, company);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+    Query query(db.connection());
+    setLines(query,
+             {given ? "INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, ID_EMPRESA) VALUES (:pIDVeiculo, :pDt, 99)"
+                    : "INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (:pIDVeiculo, :pDt)"});
+    query.bindDouble(QStringLiteral("pIDVeiculo"), 7);
+    query.bindDateTime(QStringLiteral("pDt"), QDateTime(QDate(2026, 10, 5), QTime(9, 0)));
+    query.execSQL();
+    QCOMPARE(db.scalar("SELECT ID_EMPRESA FROM ZeltoMov"), company);
+}
+
+void TestUntConexao::textComparisonIgnoresCase_data() {
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("rows");
+    const QList<QStringList> statements = {
+        {"SELECT * FROM VeiculosNovo WHERE Placa = :p"},
+        {"SELECT * FROM Empresas WHERE razao like :p"},
+        {"SELECT TpCombustivel FROM ZeltoMov GROUP BY TpCombustivel"},
+    };
+    const QStringList values = {"abc1234", "%alfa%", ""};
+    const QList<int> rows = {1, 1, 1};
+    addRowsPerDriver({"plate typed in lower case", "like on part of a name", "fuel names grouped"},
+                     [&](QTestData& row, int i) { row << statements.at(i) << values.at(i) << rows.at(i); });
+}
+
+void TestUntConexao::textComparisonIgnoresCase() {
+    QFETCH(QString, driver);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, value);
+    QFETCH(int, rows);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
+    TestDatabase db(driver);
+    db.exec(station);
+    db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, TpCombustivel) VALUES"
+            " (7, '2026-10-01 08:00:00.000', 'Diesel S10'), (7, '2026-10-02 08:00:00.000', 'DIESEL S10')");
+    Query query(db.connection());
+    setLines(query, lines);
+    if (!value.isEmpty())
+        query.bindText(QStringLiteral("p"), value);
+    query.open();
+    QCOMPARE(query.rowCount(), rows);
+}
+
+void TestUntConexao::lookupsUseIndexes_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("station login") << QStringList{"SELECT * FROM ZeltoPostos", "WHERE Cnpj = :pCnpj"};
+    QTest::newRow("plate lookup") << QStringList{
+        "SELECT VeiculosNovo.*, VeiMarcas.Marca, VeiModelos.Modelo, Empresas.razao, Empresas.cnpj, "
+        "Empresas.id as IDEmp, AdicionaisVeiculos.CapTanque,",
+        "       AdicionaisVeiculos.RendMinimo, AdicionaisVeiculos.RendMaximo",
+        "FROM VeiculosNovo",
+        "INNER JOIN VeiMarcas          ON VeiMarcas.ID                 = VeiculosNovo.IDMarca",
+        "INNER JOIN VeiModelos         ON VeiModelos.ID                = VeiculosNovo.IDModelo",
+        "INNER JOIN Empresas           ON Empresas.id                  = VeiculosNovo.id_empresa",
+        "INNER JOIN AdicionaisVeiculos ON AdicionaisVeiculos.idVeiculo = VeiculosNovo.id",
+        "WHERE Placa = :pPlaca"};
+    QTest::newRow("fuel list") << QStringList{
+        "SELECT TBItem.cd_item, TBItem.descricao ",
+        "FROM VeiculoComb",
+        "INNER JOIN TBItem ON TBItem.cd_item = VeiculoComb.cd_item and",
+        "                                      TBItem.id_empresa = :pid_empresa",
+        "WHERE VeiculoComb.id_veiculo = :pid_veiculo",
+        "order by descricao"};
+    QTest::newRow("agreed price") << QStringList{
+        "SELECT * ", "FROM PostoItem", "WHERE id_posto = :pid_posto and ", "      cd_item  = :pcd_item "};
+    QTest::newRow("previous odometer")
+        << QStringList{"SELECT TOP(1) KmAtual ", "FROM ZeltoMov",
+                       "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
+                       "WHERE VeiculosNovo.Placa = :pPlaca", "ORDER BY DtEmissao DESC"};
+    QTest::newRow("driver check") << QStringList{"SELECT * FROM Motoristas WHERE id_empresa = :Pid_empresa",
+                                                 " and Codigo = :PCodigo"};
+    QTest::newRow("client code check") << QStringList{
+        "SELECT Empresas.id, Empresas.razao, Empresas.cnpj ", "FROM Empresas",
+        "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id",
+        "WHERE ZeltoPostos.ID         = :pid_posto", "AND   ZeltoPostos.id_empresa = :pid_empresa"};
+    QTest::newRow("client search by name") << QStringList{
+        "SELECT * ", "FROM Empresas", "INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id",
+        "WHERE ZeltoPostos.Cnpj = :pCNPJ", "and razao like :prazao"};
+    QTest::newRow("report") << QStringList{
+        "SELECT ZeltoMov.*, VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome",
+        "FROM ZeltoMov",
+        "INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo",
+        "LEFT OUTER JOIN Motoristas ON Motoristas.id_empresa = ZeltoMov.ID_EMPRESA AND",
+        "                              Motoristas.Codigo     = ZeltoMov.IDMotorista",
+        "INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :pCNPJ AND",
+        "                          ZeltoPostos.id_empresa = ZeltoMov.ID_EMPRESA  AND",
+        "                          ZeltoPostos.ID         = ZeltoMov.IDPosto",
+        "WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND",
+        "      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND",
+        "      ZeltoMov.empresa    = 4",
+        "and ZeltoMov.ChaveAcesso <> '' and ZeltoMov.Faturado <> 'S' ",
+        "ORDER BY ZeltoMov.DtEmissao"};
+    QTest::newRow("report summary") << QStringList{
+        "SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / SUM(Qtde) AS VLUNIT , SUM(VrTotal) AS "
+        "TOTAL ",
+        "FROM ZeltoMov",
+        "INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :PCNPJ              AND",
+        "                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND",
+        "                          ZeltoPostos.ID         = ZeltoMov.IDPosto",
+        "WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND",
+        "      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND",
+        "      ZeltoMov.empresa    = 4",
+        "GROUP BY TpCombustivel"};
+}
+
+void TestUntConexao::lookupsUseIndexes() {
+    QFETCH(QStringList, lines);
+    TestDatabase db;
+    const QStringList plan = db.queryPlan(lines);
+    QVERIFY(!plan.isEmpty());
+    for (const QString& step : plan)
+        QVERIFY2(!step.startsWith(QStringLiteral("SCAN")), qPrintable(plan.join(QStringLiteral(" | "))));
+}
+
+void TestUntConexao::buildSettings() {
+    const ConnectionSettings settings = ConnectionSettings::fromBuild(QStringLiteral("/opt/korva"));
+#if KORVA_DB_IS_SQLSERVER
+    QCOMPARE(settings.engine, ConnectionSettings::Engine::SqlServer);
+    QCOMPARE(settings.driver, QStringLiteral("QODBC"));
+    QVERIFY(settings.databaseName.startsWith(QStringLiteral("DRIVER={" KORVA_ODBC_DRIVER "};Server=")));
+    QVERIFY(
+        settings.databaseName.contains(QStringLiteral(";Port=1700;Database=" KORVA_SQLSERVER_CATALOG ";")));
+    QVERIFY(settings.databaseName.endsWith(QStringLiteral(";TDS_Version=7.4;ClientCharset=UTF-8")));
+#else
+    QCOMPARE(settings.engine, ConnectionSettings::Engine::SQLite);
+    QCOMPARE(settings.driver, QStringLiteral("QSQLITE"));
+    QCOMPARE(settings.databaseName, QStringLiteral("/opt/korva/" KORVA_SQLITE_FILE));
+    QCOMPARE(settings.embeddedFile, settings.databaseName);
+#endif
+    const ConnectionSettings odbc = ConnectionSettings::sqliteThroughOdbc(QStringLiteral("/tmp/x.db"));
+    QCOMPARE(odbc.engine, ConnectionSettings::Engine::SQLite);
+    QVERIFY(odbc.databaseName.startsWith(QStringLiteral("DRIVER={SQLite3};Database=/tmp/x.db;")));
+}
+
+QTEST_GUILESS_MAIN(TestUntConexao)
+#include "tst_UntConexao.moc"

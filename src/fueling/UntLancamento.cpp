@@ -11,7 +11,8 @@
 #include "db/UntConexao.h"
 #include "format/UntProcedimentos.h"
 
-#include <QKeyEvent>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
@@ -29,6 +30,13 @@ QValidator* digitsOnly(int maximum, QObject* parent)
 {
     const QString pattern = maximum > 0 ? QStringLiteral("[0-9]{0,%1}").arg(maximum) : QStringLiteral("[0-9]*");
     return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
+}
+
+// Focus set by a handler lands as the keyboard's would: a line edit selects its text, so the attendant types
+// over "0,00" instead of after it.
+void focusOn(QWidget* control)
+{
+    control->setFocus(Qt::TabFocusReason);
 }
 
 QIcon searchGlyph()
@@ -75,6 +83,11 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
     ui->fiKM->setValidator(digitsOnly(7, this));
     ui->fiMatricula->setValidator(digitsOnly(4, this));
     ui->fiSenha->setValidator(digitsOnly(0, this));
+    // The line edit takes its password character from the style only on a style change, and its style sheet
+    // rule matches by name only once the form has set the names.
+    ui->fiSenha->ensurePolished();
+    QEvent styleChange(QEvent::StyleChange);
+    QCoreApplication::sendEvent(ui->fiSenha, &styleChange);
     ui->btPlaca->setIcon(searchGlyph());
     ui->BitBtn1->setIcon(confirmGlyph());
     ui->fiAcertado->hide();
@@ -159,7 +172,7 @@ void TfrmLancamento::refuse(const QString& text, QWidget* focus)
 {
     services.messages.show(this, text, attention, Messages::Icon::Exclamation);
     if (focus)
-        focus->setFocus(Qt::OtherFocusReason);
+        focusOn(focus);
 }
 
 void TfrmLancamento::FormShow()
@@ -177,7 +190,7 @@ void TfrmLancamento::FormShow()
         zeroed->setText(zero);
     for (auto* cleared : {ui->fiKmTotal, ui->fiKMAnt, ui->fiKM, ui->fiMatricula, ui->fiSenha, ui->fiNomeMot})
         cleared->clear();
-    ui->fiPlaca->setFocus(Qt::OtherFocusReason);
+    focusOn(ui->fiPlaca);
     ui->fiAcertado->hide();
     // A new showing is a new fueling: the plate and the driver must be looked up again in it.
     placaPesquisada.reset();
@@ -187,7 +200,7 @@ void TfrmLancamento::FormShow()
 void TfrmLancamento::fiPlacaKeyDown(int key)
 {
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        ui->btPlaca->setFocus(Qt::OtherFocusReason);
+        focusOn(ui->btPlaca);
 }
 
 void TfrmLancamento::btPlacaClick()
@@ -246,7 +259,7 @@ void TfrmLancamento::btPlacaClick()
     iUT = q.asInteger(QStringLiteral("CodUT"));
     setLkTipoKeyValue(qrTipos->isEmpty() ? QString() : qrTipos->asString(QStringLiteral("cd_item")));
     lkTipoClick();
-    ui->fiQtde->setFocus(Qt::OtherFocusReason);
+    focusOn(ui->fiQtde);
     placaPesquisada = placa;
 }
 
@@ -272,7 +285,7 @@ void TfrmLancamento::lkTipoClick()
     ui->fiPercen->setText(q.asString(QStringLiteral("margem")));
     q.close();
     ui->fiAcertado->show();
-    ui->fiQtde->setFocus(Qt::OtherFocusReason);
+    focusOn(ui->fiQtde);
 }
 
 void TfrmLancamento::fiQtdeExit()
@@ -364,7 +377,7 @@ void TfrmLancamento::fiMatriculaExit()
     motoristaEncontrado.reset();
     services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attention,
                            Messages::Icon::Error);
-    ui->fiMatricula->setFocus(Qt::OtherFocusReason);
+    focusOn(ui->fiMatricula);
 }
 
 void TfrmLancamento::BitBtn1Click()
@@ -405,7 +418,7 @@ void TfrmLancamento::BitBtn1Click()
             services.messages.show(this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"),
                                    attention, Messages::Icon::Error,
                                    Messages::Buttons::YesNo) == Messages::Answer::No) {
-            ui->fiKM->setFocus(Qt::OtherFocusReason);
+            focusOn(ui->fiKM);
             return;
         }
         const QString consumo = ui->fiConsumo->text();
@@ -423,7 +436,7 @@ void TfrmLancamento::BitBtn1Click()
         motoristaEncontrado->idEmpresa != idEmpresa) {
         services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attention,
                                Messages::Icon::Error);
-        ui->fiMatricula->setFocus(Qt::OtherFocusReason);
+        focusOn(ui->fiMatricula);
         return;
     }
     if (ui->fiSenha->text().isEmpty())

@@ -26,21 +26,19 @@ const QString blocked = QStringLiteral("BLOQUEADO");
 
 // Digits only, at most `maximum` of them (0: no limit). A longer paste is refused whole rather than cut,
 // so a mistyped reading never arrives shortened.
-QValidator* digitsOnly(int maximum, QObject* parent)
-{
-    const QString pattern = maximum > 0 ? QStringLiteral("[0-9]{0,%1}").arg(maximum) : QStringLiteral("[0-9]*");
+QValidator* digitsOnly(int maximum, QObject* parent) {
+    const QString pattern =
+        maximum > 0 ? QStringLiteral("[0-9]{0,%1}").arg(maximum) : QStringLiteral("[0-9]*");
     return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
 }
 
 // Focus set by a handler lands as the keyboard's would: a line edit selects its text, so the attendant types
 // over "0,00" instead of after it.
-void focusOn(QWidget* control)
-{
+void focusOn(QWidget* control) {
     control->setFocus(Qt::TabFocusReason);
 }
 
-QIcon searchGlyph()
-{
+QIcon searchGlyph() {
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -53,8 +51,7 @@ QIcon searchGlyph()
     return QIcon(pixmap);
 }
 
-QIcon confirmGlyph()
-{
+QIcon confirmGlyph() {
     QPixmap pixmap(24, 24);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -75,8 +72,7 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::TfrmLancamento>()), dmConexao(dmConexao), station(station), services(services),
       wait(wait), events(new FormEvents(this, services.messages)),
-      SQLDravix(std::make_unique<Query>(dmConexao)), qrTipos(std::make_unique<Query>(dmConexao))
-{
+      SQLDravix(std::make_unique<Query>(dmConexao)), qrTipos(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
     setFixedSize(544, 517);
 
@@ -95,7 +91,8 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
     qrTipos->addLine(QStringLiteral("SELECT TBItem.cd_item, TBItem.descricao "));
     qrTipos->addLine(QStringLiteral("FROM VeiculoComb"));
     qrTipos->addLine(QStringLiteral("INNER JOIN TBItem ON TBItem.cd_item = VeiculoComb.cd_item and"));
-    qrTipos->addLine(QStringLiteral("                                      TBItem.id_empresa = :pid_empresa"));
+    qrTipos->addLine(
+        QStringLiteral("                                      TBItem.id_empresa = :pid_empresa"));
     qrTipos->addLine(QStringLiteral("WHERE VeiculoComb.id_veiculo = :pid_veiculo"));
     qrTipos->addLine(QStringLiteral("order by descricao"));
     qrTipos->bindNull(QStringLiteral("pid_empresa"));
@@ -106,8 +103,7 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
 
 TfrmLancamento::~TfrmLancamento() = default;
 
-void TfrmLancamento::connectHandlers()
-{
+void TfrmLancamento::connectHandlers() {
     events->setTabSequence({ui->fiPlaca, ui->btPlaca, ui->lkTipo, ui->fiQtde, ui->fivlTotal, ui->fiKM,
                             ui->fiMatricula, ui->fiSenha, ui->BitBtn1});
     events->onKeyDown(ui->fiPlaca, [this](int key) { fiPlacaKeyDown(key); });
@@ -123,8 +119,7 @@ void TfrmLancamento::connectHandlers()
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { events->run([this] { BitBtn1Click(); }); });
 }
 
-void TfrmLancamento::showEvent(QShowEvent* event)
-{
+void TfrmLancamento::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Restoring from the task bar is spontaneous and resets nothing; only a show from hidden does.
     if (event->spontaneous())
@@ -134,29 +129,24 @@ void TfrmLancamento::showEvent(QShowEvent* event)
     events->run([this] { FormShow(); });
 }
 
-QString TfrmLancamento::placaText() const
-{
+QString TfrmLancamento::placaText() const {
     return maskedValue(*ui->fiPlaca);
 }
 
-QString TfrmLancamento::lkTipoKeyValue() const
-{
+QString TfrmLancamento::lkTipoKeyValue() const {
     const int index = ui->lkTipo->currentIndex();
     return index < 0 ? QString() : ui->lkTipo->itemData(index).toString();
 }
 
-void TfrmLancamento::setLkTipoKeyValue(const QString& key)
-{
+void TfrmLancamento::setLkTipoKeyValue(const QString& key) {
     ui->lkTipo->setCurrentIndex(key.isEmpty() ? -1 : ui->lkTipo->findData(key));
 }
 
-TfrmLancamento::StateFields TfrmLancamento::stateFields() const
-{
+TfrmLancamento::StateFields TfrmLancamento::stateFields() const {
     return {iUT, idVeiculo, idEmpresa, rCapacidade, sSenha};
 }
 
-void TfrmLancamento::fillFuelList()
-{
+void TfrmLancamento::fillFuelList() {
     ui->lkTipo->clear();
     if (qrTipos->isOpen()) {
         const int key = qrTipos->fieldIndex(QStringLiteral("cd_item"));
@@ -168,15 +158,13 @@ void TfrmLancamento::fillFuelList()
     ui->lkTipo->setCurrentIndex(-1);
 }
 
-void TfrmLancamento::refuse(const QString& text, QWidget* focus)
-{
+void TfrmLancamento::refuse(const QString& text, QWidget* focus) {
     services.messages.show(this, text, attention, Messages::Icon::Exclamation);
     if (focus)
         focusOn(focus);
 }
 
-void TfrmLancamento::FormShow()
-{
+void TfrmLancamento::FormShow() {
     qrTipos->close();
     fillFuelList();
     setLkTipoKeyValue(QString());
@@ -197,14 +185,12 @@ void TfrmLancamento::FormShow()
     motoristaEncontrado.reset();
 }
 
-void TfrmLancamento::fiPlacaKeyDown(int key)
-{
+void TfrmLancamento::fiPlacaKeyDown(int key) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
         focusOn(ui->btPlaca);
 }
 
-void TfrmLancamento::btPlacaClick()
-{
+void TfrmLancamento::btPlacaClick() {
     const QString placa = placaText();
     if (placa.isEmpty()) {
         refuse(QStringLiteral("Informe a Placa!"), ui->fiPlaca);
@@ -220,10 +206,14 @@ void TfrmLancamento::btPlacaClick()
                              "Empresas.cnpj, Empresas.id as IDEmp, AdicionaisVeiculos.CapTanque,"));
     q.addLine(QStringLiteral("       AdicionaisVeiculos.RendMinimo, AdicionaisVeiculos.RendMaximo"));
     q.addLine(QStringLiteral("FROM VeiculosNovo"));
-    q.addLine(QStringLiteral("INNER JOIN VeiMarcas          ON VeiMarcas.ID                 = VeiculosNovo.IDMarca"));
-    q.addLine(QStringLiteral("INNER JOIN VeiModelos         ON VeiModelos.ID                = VeiculosNovo.IDModelo"));
-    q.addLine(QStringLiteral("INNER JOIN Empresas           ON Empresas.id                  = VeiculosNovo.id_empresa"));
-    q.addLine(QStringLiteral("INNER JOIN AdicionaisVeiculos ON AdicionaisVeiculos.idVeiculo = VeiculosNovo.id"));
+    q.addLine(QStringLiteral(
+        "INNER JOIN VeiMarcas          ON VeiMarcas.ID                 = VeiculosNovo.IDMarca"));
+    q.addLine(QStringLiteral(
+        "INNER JOIN VeiModelos         ON VeiModelos.ID                = VeiculosNovo.IDModelo"));
+    q.addLine(QStringLiteral(
+        "INNER JOIN Empresas           ON Empresas.id                  = VeiculosNovo.id_empresa"));
+    q.addLine(
+        QStringLiteral("INNER JOIN AdicionaisVeiculos ON AdicionaisVeiculos.idVeiculo = VeiculosNovo.id"));
     q.addLine(QStringLiteral("WHERE Placa = :pPlaca"));
     q.bindText(QStringLiteral("pPlaca"), placa);
     q.open();
@@ -263,8 +253,7 @@ void TfrmLancamento::btPlacaClick()
     placaPesquisada = placa;
 }
 
-void TfrmLancamento::lkTipoClick()
-{
+void TfrmLancamento::lkTipoClick() {
     Query& q = *SQLDravix;
     q.close();
     q.clearSql();
@@ -288,21 +277,18 @@ void TfrmLancamento::lkTipoClick()
     focusOn(ui->fiQtde);
 }
 
-void TfrmLancamento::fiQtdeExit()
-{
+void TfrmLancamento::fiQtdeExit() {
     ui->fiQtde->setText(fDecimal(ui->fiQtde->text(), 2));
     pValorUnitario();
     applyConsumptionRule();
 }
 
-void TfrmLancamento::fivlTotalExit()
-{
+void TfrmLancamento::fivlTotalExit() {
     ui->fivlTotal->setText(fDecimal(ui->fivlTotal->text(), 2));
     pValorUnitario();
 }
 
-void TfrmLancamento::pValorUnitario()
-{
+void TfrmLancamento::pValorUnitario() {
     const double quantidade = readDecimal(ui->fiQtde->text());
     const double total = readDecimal(ui->fivlTotal->text());
     if (quantidade == 0 || total == 0)
@@ -310,8 +296,7 @@ void TfrmLancamento::pValorUnitario()
     ui->fivlUni->setText(fDecimal(generalText(total / quantidade), 2));
 }
 
-void TfrmLancamento::fiKMEnter()
-{
+void TfrmLancamento::fiKMEnter() {
     Query& q = *SQLDravix;
     q.close();
     q.clearSql();
@@ -325,8 +310,7 @@ void TfrmLancamento::fiKMEnter()
     ui->fiKMAnt->setText(q.isEmpty() ? QStringLiteral("0") : q.asString(QStringLiteral("KmAtual")));
 }
 
-void TfrmLancamento::fiKMExit()
-{
+void TfrmLancamento::fiKMExit() {
     if (!ui->fiKM->text().isEmpty()) {
         // Worked out wide: a distance beyond the integer range is refused where it is read, not wrapped.
         const qint64 distancia =
@@ -336,8 +320,7 @@ void TfrmLancamento::fiKMExit()
     applyConsumptionRule();
 }
 
-void TfrmLancamento::applyConsumptionRule()
-{
+void TfrmLancamento::applyConsumptionRule() {
     const QString distancia = ui->fiKmTotal->text();
     if (ui->fiQtde->text() == zero || distancia.isEmpty() || distancia == QLatin1String("0")) {
         ui->fiConsumo->setText(zero);
@@ -348,8 +331,7 @@ void TfrmLancamento::applyConsumptionRule()
     ui->fiConsumo->setText(fDecimal(generalText(km / readDecimal(ui->fiQtde->text())), 2));
 }
 
-void TfrmLancamento::fiMatriculaExit()
-{
+void TfrmLancamento::fiMatriculaExit() {
     const QString matricula = ui->fiMatricula->text();
     if (matricula.isEmpty())
         return;
@@ -380,8 +362,7 @@ void TfrmLancamento::fiMatriculaExit()
     focusOn(ui->fiMatricula);
 }
 
-void TfrmLancamento::BitBtn1Click()
-{
+void TfrmLancamento::BitBtn1Click() {
     // A press still queued when the window has closed after a save stores nothing.
     if (saving || !isVisible())
         return;
@@ -406,27 +387,31 @@ void TfrmLancamento::BitBtn1Click()
         if (ui->fiKM->text().isEmpty())
             return refuse(QStringLiteral("Obrigatório Informar o KM!"), ui->fiKM);
         if (readDecimal(ui->fiQtde->text()) > rCapacidade)
-            return refuse(QStringLiteral("Quantidade abastecida não pode ser maior que a capacidade do tanque!"),
-                          ui->fiQtde);
+            return refuse(
+                QStringLiteral("Quantidade abastecida não pode ser maior que a capacidade do tanque!"),
+                ui->fiQtde);
         if (readInteger(ui->fiKmTotal->text()) < 1 && ui->fiKMAnt->text() != QLatin1String("0"))
             return refuse(
-                QStringLiteral("Km Informado não pode ser menor que o ultimo km registrado no sistema!"), ui->fiKM);
+                QStringLiteral("Km Informado não pode ser menor que o ultimo km registrado no sistema!"),
+                ui->fiKM);
         if (ui->fiKM->text() == ui->fiKMAnt->text())
             return refuse(QStringLiteral("Km atual igual ao Ultimo km registrado! Lançamento já registrado"),
                           ui->fiKM);
         if (readInteger(ui->fiKmTotal->text()) > 1000 &&
-            services.messages.show(this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"),
-                                   attention, Messages::Icon::Error,
-                                   Messages::Buttons::YesNo) == Messages::Answer::No) {
+            services.messages.show(
+                this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"), attention,
+                Messages::Icon::Error, Messages::Buttons::YesNo) == Messages::Answer::No) {
             focusOn(ui->fiKM);
             return;
         }
         const QString consumo = ui->fiConsumo->text();
         if (consumo != zero && readDecimal(consumo) > readDecimal(ui->fiMaximo->text()))
-            return refuse(QStringLiteral("Rendimento consumo acima do máximo cadastrado para o veículo!"), nullptr);
-        if (consumo != zero && readDecimal(consumo) < readDecimal(ui->fiMinimo->text()))
-            return refuse(QStringLiteral("Rendimento consumo abaixo do mínimo estabelecido para este veículo!"),
+            return refuse(QStringLiteral("Rendimento consumo acima do máximo cadastrado para o veículo!"),
                           nullptr);
+        if (consumo != zero && readDecimal(consumo) < readDecimal(ui->fiMinimo->text()))
+            return refuse(
+                QStringLiteral("Rendimento consumo abaixo do mínimo estabelecido para este veículo!"),
+                nullptr);
     }
 
     const QString matricula = ui->fiMatricula->text();
@@ -463,22 +448,57 @@ void TfrmLancamento::BitBtn1Click()
     store();
 }
 
-void TfrmLancamento::store()
-{
+void TfrmLancamento::store() {
     try {
         wait.showWait();
 
         Query& q = *SQLDravix;
         q.close();
         q.clearSql();
-        static const char* const lines[] = {
-            "INSERT INTO ZeltoMov", "(", "IDVeiculo, ", "DtEmissao, ", "NrCartao, ", "IDPosto, ", "IDMotorista, ",
-            "KmAnterior, ", "KmAtual, ", "KmTotal, ", "Qtde, ", "VrUnitario, ", "VrTotal, ", "cd_ut, ",
-            "TpCombustivel, ", "Rendimento, ", "NrCupom, ", "ChaveAcesso, ", "SeqZelto, ", "Empresa, ",
-            "IntegradoAdd", ")", "VALUES", "(", ":pIDVeiculo, ", ":pDtEmissao, ", ":pNrCartao, ", ":pIDPosto, ",
-            ":pIDMotorista, ", ":pKmAnterior, ", ":pKmAtual, ", ":pKmTotal, ", ":pQtde, ", ":pVrUnitario, ",
-            ":pVrTotal, ", ":pcd_ut, ", ":pTpCombustivel, ", ":pRendimento, ", ":pNrCupom, ", ":pChaveAcesso, ",
-            ":pSeqZelto, ", ":pEmpresa, ", ":pIntegradoAdd", ")"};
+        static const char* const lines[] = {"INSERT INTO ZeltoMov",
+                                            "(",
+                                            "IDVeiculo, ",
+                                            "DtEmissao, ",
+                                            "NrCartao, ",
+                                            "IDPosto, ",
+                                            "IDMotorista, ",
+                                            "KmAnterior, ",
+                                            "KmAtual, ",
+                                            "KmTotal, ",
+                                            "Qtde, ",
+                                            "VrUnitario, ",
+                                            "VrTotal, ",
+                                            "cd_ut, ",
+                                            "TpCombustivel, ",
+                                            "Rendimento, ",
+                                            "NrCupom, ",
+                                            "ChaveAcesso, ",
+                                            "SeqZelto, ",
+                                            "Empresa, ",
+                                            "IntegradoAdd",
+                                            ")",
+                                            "VALUES",
+                                            "(",
+                                            ":pIDVeiculo, ",
+                                            ":pDtEmissao, ",
+                                            ":pNrCartao, ",
+                                            ":pIDPosto, ",
+                                            ":pIDMotorista, ",
+                                            ":pKmAnterior, ",
+                                            ":pKmAtual, ",
+                                            ":pKmTotal, ",
+                                            ":pQtde, ",
+                                            ":pVrUnitario, ",
+                                            ":pVrTotal, ",
+                                            ":pcd_ut, ",
+                                            ":pTpCombustivel, ",
+                                            ":pRendimento, ",
+                                            ":pNrCupom, ",
+                                            ":pChaveAcesso, ",
+                                            ":pSeqZelto, ",
+                                            ":pEmpresa, ",
+                                            ":pIntegradoAdd",
+                                            ")"};
         for (const char* line : lines)
             q.addLine(QString::fromUtf8(line));
 
@@ -511,8 +531,8 @@ void TfrmLancamento::store()
         dmConexao.commit();
 
         wait.closeWait();
-        services.messages.show(this, QStringLiteral("Dados Gravados Com Sucesso!"), QStringLiteral("Gravando Dados!"),
-                               Messages::Icon::Exclamation);
+        services.messages.show(this, QStringLiteral("Dados Gravados Com Sucesso!"),
+                               QStringLiteral("Gravando Dados!"), Messages::Icon::Exclamation);
         close();
     } catch (const std::exception& error) {
         // Only a transaction actually begun is rolled back; a failing roll-back must not keep the wait
@@ -527,8 +547,8 @@ void TfrmLancamento::store()
         }
         wait.closeWait();
         services.messages.show(this,
-                               QStringLiteral("Erro gravando dados! Erro ->") + QString::fromUtf8(error.what()) +
-                                   QStringLiteral("<-"),
+                               QStringLiteral("Erro gravando dados! Erro ->") +
+                                   QString::fromUtf8(error.what()) + QStringLiteral("<-"),
                                QStringLiteral("Erro!"), Messages::Icon::Error);
         if (!rollbackError.isEmpty())
             throw DatabaseError(rollbackError.toStdString());

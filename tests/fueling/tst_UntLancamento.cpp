@@ -43,8 +43,7 @@ public:
 // Records the wait window's visibility; `whileShown` runs while it is up, before the pending events.
 class WaitDouble final : public WaitIndicator {
 public:
-    void showWait() override
-    {
+    void showWait() override {
         ++shown;
         visible = true;
         if (whileShown)
@@ -59,10 +58,10 @@ public:
 
 // Client company 10 with its vehicles, fuels and drivers; station 5's agreed prices; fuelings stored earlier
 // by station 9.
-void seed(TestDatabase& db)
-{
-    db.exec("INSERT INTO Empresas (id, razao, cnpj) VALUES (10, 'Transportadora Exemplo Ltda', '12345678000195'),"
-            " (20, 'Outra Empresa SA', '98765432000110')");
+void seed(TestDatabase& db) {
+    db.exec(
+        "INSERT INTO Empresas (id, razao, cnpj) VALUES (10, 'Transportadora Exemplo Ltda', '12345678000195'),"
+        " (20, 'Outra Empresa SA', '98765432000110')");
     db.exec("INSERT INTO VeiMarcas (ID, Marca) VALUES (1, 'Volvo')");
     db.exec("INSERT INTO VeiModelos (ID, Modelo) VALUES (1, 'FH 540')");
     db.exec("INSERT INTO VeiculosNovo (id, Placa, id_empresa, Codigo, CodUT, IDMarca, IDModelo) VALUES"
@@ -73,8 +72,9 @@ void seed(TestDatabase& db)
     db.exec("INSERT INTO AdicionaisVeiculos (idVeiculo, CapTanque, RendMinimo, RendMaximo) VALUES"
             " (100, 100, 8, 14), (101, 100, NULL, NULL), (102, 100, 8, 14), (103, 100, 8, 14),"
             " (105, 20, 8, 14), (106, 100, 8, 14)");
-    db.exec("INSERT INTO TBItem (cd_item, descricao, id_empresa) VALUES (1, 'DIESEL S10', 10),"
-            " (2, 'GASOLINA COMUM', 10), (3, 'ARLA 32', 10), (4, 'Arla 32 granel', 10), (5, 'DIESEL COMUM', 20)");
+    db.exec(
+        "INSERT INTO TBItem (cd_item, descricao, id_empresa) VALUES (1, 'DIESEL S10', 10),"
+        " (2, 'GASOLINA COMUM', 10), (3, 'ARLA 32', 10), (4, 'Arla 32 granel', 10), (5, 'DIESEL COMUM', 20)");
     db.exec("INSERT INTO VeiculoComb (id_veiculo, cd_item) VALUES (100, 1), (100, 2), (101, 1), (102, 1),"
             " (102, 5), (105, 3), (105, 4), (106, 1)");
     db.exec("INSERT INTO PostoItem (id_posto, cd_item, valor, margem) VALUES (5, 1, 5, 5), (5, 2, 6, NULL),"
@@ -82,7 +82,8 @@ void seed(TestDatabase& db)
     db.exec("INSERT INTO Motoristas (id_empresa, Codigo, nome, senha, Situacao) VALUES"
             " (10, 17, 'JOSE DA SILVA', '1234', 'A'), (10, 18, 'MARIA SOUZA', '5678', 'I'),"
             " (10, 21, 'ANA LIMA', '0042', 'A'), (10, 22, 'CARLOS MOTA', '1', 'a'),"
-            " (10, 23, 'LUIZ PAZ', '1', ''), (10, 24, 'RITA REIS', '1', NULL), (20, 19, 'PEDRO ALVES', '5555', 'A')");
+            " (10, 23, 'LUIZ PAZ', '1', ''), (10, 24, 'RITA REIS', '1', NULL), (20, 19, 'PEDRO ALVES', "
+            "'5555', 'A')");
     db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, IDPosto, KmAtual) VALUES"
             " (100, '2024-03-01 08:00:00.000', 9, 1000), (100, '2024-02-01 08:00:00.000', 9, 800),"
             " (105, '2024-03-01 08:00:00.000', 9, 500), (106, '2024-03-01 08:00:00.000', 9, NULL)");
@@ -100,8 +101,7 @@ struct Fueling {
     QString senha = QStringLiteral("1234");
     QString plateAfter; // another plate looked up once everything else is typed
 
-    Fueling with(QString Fueling::*field, const char* value) const
-    {
+    Fueling with(QString Fueling::*field, const char* value) const {
         Fueling changed = *this;
         changed.*field = QString::fromUtf8(value);
         return changed;
@@ -109,29 +109,27 @@ struct Fueling {
 };
 
 // What a showing of the window resets.
-const QList<const char*> zeroedControls = {"fiQtde", "fivlUni", "fivlTotal", "fiConsumo", "fiMinimo", "fiMaximo"};
-const QList<const char*> clearedControls = {"fiKmTotal", "fiKMAnt", "fiKM",     "fiMatricula", "fiSenha",
-                                       "fiNomeMot", "lbEmpresa", "lbCNPJ", "lbVeiculo"};
+const QList<const char*> zeroedControls = {"fiQtde",    "fivlUni",  "fivlTotal",
+                                           "fiConsumo", "fiMinimo", "fiMaximo"};
+const QList<const char*> clearedControls = {"fiKmTotal", "fiKMAnt",   "fiKM",   "fiMatricula", "fiSenha",
+                                            "fiNomeMot", "lbEmpresa", "lbCNPJ", "lbVeiculo"};
 
 // One window on its own database, driven with keys and clicks as the attendant does.
 class Rig {
 public:
-    explicit Rig(const QString& driver = QStringLiteral("QSQLITE")) : db(driver)
-    {
+    explicit Rig(const QString& driver = QStringLiteral("QSQLITE")) : db(driver) {
         seed(db);
         window = std::make_unique<TfrmLancamento>(db.connection(), station, Services{messages, clock, shell},
                                                   wait);
     }
 
-    bool open()
-    {
+    bool open() {
         window->show();
         window->activateWindow();
         return QTest::qWaitForWindowActive(window.get());
     }
 
-    template <typename T = QWidget> T* control(const QString& name) const
-    {
+    template <typename T = QWidget> T* control(const QString& name) const {
         auto* found = window->findChild<T*>(name);
         if (!found)
             qFatal("no control %s", qPrintable(name));
@@ -139,14 +137,12 @@ public:
     }
     QLineEdit* edit(const QString& name) const { return control<QLineEdit>(name); }
     QComboBox* fuel() const { return control<QComboBox>(QStringLiteral("lkTipo")); }
-    QString text(const QString& name) const
-    {
+    QString text(const QString& name) const {
         if (auto* label = window->findChild<QLabel*>(name))
             return label->text();
         return edit(name)->text();
     }
-    QStringList texts() const
-    {
+    QStringList texts() const {
         QStringList all;
         for (const auto& names : {zeroedControls, clearedControls})
             for (const char* name : names)
@@ -155,27 +151,23 @@ public:
     }
     bool agreed() const { return !control(QStringLiteral("fiAcertado"))->isHidden(); }
 
-    QString focused() const
-    {
+    QString focused() const {
         const QWidget* widget = QApplication::focusWidget();
         return widget ? widget->objectName() : QString();
     }
     void focus(const char* name) { control(QLatin1String(name))->setFocus(Qt::TabFocusReason); }
     void type(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
     void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
-    void enter(const QString& text)
-    {
+    void enter(const QString& text) {
         type(text);
         press(Qt::Key_Return);
     }
-    void lookUp(const QString& plate)
-    {
+    void lookUp(const QString& plate) {
         enter(plate);
         press(Qt::Key_Return);
     }
 
-    void typeFueling(const Fueling& f)
-    {
+    void typeFueling(const Fueling& f) {
         enter(f.plate);
         press(f.lookUp ? Qt::Key_Return : Qt::Key_Tab);
         for (int step = 0; step < f.fuelSteps; ++step)
@@ -195,8 +187,7 @@ public:
     }
 
     // "Confirma": Enter when it has the focus, a click otherwise.
-    void confirm()
-    {
+    void confirm() {
         if (focused() == QLatin1String("BitBtn1"))
             press(Qt::Key_Return);
         else
@@ -253,8 +244,7 @@ private slots:
     void lookupsUseIndexes();
 };
 
-void TestLancamento::windowLooksAsDesigned()
-{
+void TestLancamento::windowLooksAsDesigned() {
     Rig rig;
     QVERIFY(rig.open());
     TfrmLancamento& w = *rig.window;
@@ -277,11 +267,21 @@ void TestLancamento::windowLooksAsDesigned()
         QVERIFY2(field->isReadOnly() && !(field->focusPolicy() & Qt::TabFocus), name);
         QCOMPARE(field->palette().color(QPalette::Base), yellow);
     }
-    const QList<QPair<const char*, const char*>> captions = {
-        {"Label1", "Placa"}, {"Label2", "Dados do Veículo/Empresa"}, {"Label15", "Consumo Mínimo"},
-        {"Label14", "Consumo Máximo"}, {"Label13", "Consumo atual KM/LT"}, {"Label7", "Dados Cupom Fiscal"},
-        {"Label3", "Combustível"}, {"Label4", "Quantidade"}, {"Label6", "Unitário R$"}, {"Label5", "Total R$"},
-        {"Label8", "R$"}, {"Label9", "%"}, {"Label10", "KM Atual"}, {"Label11", "Matrícula"}, {"Label12", "Senha"}};
+    const QList<QPair<const char*, const char*>> captions = {{"Label1", "Placa"},
+                                                             {"Label2", "Dados do Veículo/Empresa"},
+                                                             {"Label15", "Consumo Mínimo"},
+                                                             {"Label14", "Consumo Máximo"},
+                                                             {"Label13", "Consumo atual KM/LT"},
+                                                             {"Label7", "Dados Cupom Fiscal"},
+                                                             {"Label3", "Combustível"},
+                                                             {"Label4", "Quantidade"},
+                                                             {"Label6", "Unitário R$"},
+                                                             {"Label5", "Total R$"},
+                                                             {"Label8", "R$"},
+                                                             {"Label9", "%"},
+                                                             {"Label10", "KM Atual"},
+                                                             {"Label11", "Matrícula"},
+                                                             {"Label12", "Senha"}};
     for (const auto& [name, caption] : captions)
         QCOMPARE(rig.text(QLatin1String(name)), QString::fromUtf8(caption));
     QCOMPARE(rig.control<QPushButton>("BitBtn1")->text(), QStringLiteral("Confirma"));
@@ -290,12 +290,11 @@ void TestLancamento::windowLooksAsDesigned()
     QCOMPARE(rig.focused(), QStringLiteral("fiPlaca"));
 }
 
-void TestLancamento::showingResetsTheFueling()
-{
+void TestLancamento::showingResetsTheFueling() {
     Rig rig;
     QVERIFY(rig.open());
     rig.typeFueling(Fueling{});
-    rig.window->show(); // already shown: nothing is reset
+    rig.window->show();          // already shown: nothing is reset
     rig.window->showMinimized(); // nor does restoring it from the task bar
     rig.window->showNormal();
     QCoreApplication::processEvents();
@@ -327,31 +326,41 @@ void TestLancamento::showingResetsTheFueling()
     QCOMPARE(rig.text("fiPercen"), QStringLiteral("5"));
 }
 
-void TestLancamento::keyboardMoves_data()
-{
+void TestLancamento::keyboardMoves_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("message");
-    QTest::newRow("Enter in the plate goes to the search button") << "fiPlaca" << int(Qt::Key_Return) << "btPlaca" << "";
-    QTest::newRow("Up in the plate wraps to Confirma") << "fiPlaca" << int(Qt::Key_Up) << "BitBtn1" << "";
+    QTest::newRow("Enter in the plate goes to the search button")
+        << "fiPlaca" << int(Qt::Key_Return) << "btPlaca"
+        << "";
+    QTest::newRow("Up in the plate wraps to Confirma") << "fiPlaca" << int(Qt::Key_Up) << "BitBtn1"
+                                                       << "";
     QTest::newRow("Enter on the search button presses it") << "btPlaca" << int(Qt::Key_Return) << "fiPlaca"
                                                            << "Informe a Placa!";
-    QTest::newRow("Enter in quantity skips the unit price") << "fiQtde" << int(Qt::Key_Return) << "fivlTotal" << "";
-    QTest::newRow("keypad Enter in quantity") << "fiQtde" << int(Qt::Key_Enter) << "fivlTotal" << "";
-    QTest::newRow("Up in quantity goes to the fuel list") << "fiQtde" << int(Qt::Key_Up) << "lkTipo" << "";
-    QTest::newRow("Enter in total goes to the odometer") << "fivlTotal" << int(Qt::Key_Return) << "fiKM" << "";
-    QTest::newRow("Enter in the odometer") << "fiKM" << int(Qt::Key_Return) << "fiMatricula" << "";
-    QTest::newRow("Up in the odometer goes back to total") << "fiKM" << int(Qt::Key_Up) << "fivlTotal" << "";
-    QTest::newRow("Enter in the registration") << "fiMatricula" << int(Qt::Key_Return) << "fiSenha" << "";
-    QTest::newRow("Enter in the PIN goes to Confirma") << "fiSenha" << int(Qt::Key_Return) << "BitBtn1" << "";
+    QTest::newRow("Enter in quantity skips the unit price") << "fiQtde" << int(Qt::Key_Return) << "fivlTotal"
+                                                            << "";
+    QTest::newRow("keypad Enter in quantity") << "fiQtde" << int(Qt::Key_Enter) << "fivlTotal"
+                                              << "";
+    QTest::newRow("Up in quantity goes to the fuel list") << "fiQtde" << int(Qt::Key_Up) << "lkTipo"
+                                                          << "";
+    QTest::newRow("Enter in total goes to the odometer") << "fivlTotal" << int(Qt::Key_Return) << "fiKM"
+                                                         << "";
+    QTest::newRow("Enter in the odometer") << "fiKM" << int(Qt::Key_Return) << "fiMatricula"
+                                           << "";
+    QTest::newRow("Up in the odometer goes back to total") << "fiKM" << int(Qt::Key_Up) << "fivlTotal"
+                                                           << "";
+    QTest::newRow("Enter in the registration") << "fiMatricula" << int(Qt::Key_Return) << "fiSenha"
+                                               << "";
+    QTest::newRow("Enter in the PIN goes to Confirma") << "fiSenha" << int(Qt::Key_Return) << "BitBtn1"
+                                                       << "";
     QTest::newRow("Enter on Confirma presses it") << "BitBtn1" << int(Qt::Key_Return) << "fiPlaca"
                                                   << "Informe a placa do veículo!";
-    QTest::newRow("other keys move nothing") << "fiQtde" << int(Qt::Key_Down) << "fiQtde" << "";
+    QTest::newRow("other keys move nothing") << "fiQtde" << int(Qt::Key_Down) << "fiQtde"
+                                             << "";
 }
 
-void TestLancamento::keyboardMoves()
-{
+void TestLancamento::keyboardMoves() {
     QFETCH(QString, from);
     QFETCH(int, key);
     QFETCH(QString, to);
@@ -371,8 +380,7 @@ void TestLancamento::keyboardMoves()
     }
 }
 
-void TestLancamento::inputRules()
-{
+void TestLancamento::inputRules() {
     Rig rig;
     QVERIFY(rig.open());
     QLineEdit* km = rig.edit("fiKM");
@@ -392,20 +400,28 @@ void TestLancamento::inputRules()
     QCOMPARE(pin->displayText(), QStringLiteral("****"));
 }
 
-void TestLancamento::plateReading_data()
-{
+void TestLancamento::plateReading_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("read");
-    QTest::newRow("current plate in lower case") << "abc1d23" << "ABC-1D23" << "ABC1D23";
-    QTest::newRow("old plate") << "abc1234" << "ABC-1234" << "ABC1234";
-    QTest::newRow("trailing blanks dropped") << "abc12" << "ABC-12  " << "ABC12";
-    QTest::newRow("nothing typed") << "" << "   -    " << "";
-    QTest::newRow("a digit typed first goes to the digit place") << "1a" << "   -1A  " << "   1A";
+    QTest::newRow("current plate in lower case") << "abc1d23"
+                                                 << "ABC-1D23"
+                                                 << "ABC1D23";
+    QTest::newRow("old plate") << "abc1234"
+                               << "ABC-1234"
+                               << "ABC1234";
+    QTest::newRow("trailing blanks dropped") << "abc12"
+                                             << "ABC-12  "
+                                             << "ABC12";
+    QTest::newRow("nothing typed") << ""
+                                   << "   -    "
+                                   << "";
+    QTest::newRow("a digit typed first goes to the digit place") << "1a"
+                                                                 << "   -1A  "
+                                                                 << "   1A";
 }
 
-void TestLancamento::plateReading()
-{
+void TestLancamento::plateReading() {
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QFETCH(QString, read);
@@ -416,31 +432,41 @@ void TestLancamento::plateReading()
     QCOMPARE(rig.window->placaText(), read);
 }
 
-void TestLancamento::plateLookup_data()
-{
+void TestLancamento::plateLookup_data() {
     QTest::addColumn<QString>("plate");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("shown"); // company, CNPJ, vehicle, minimum, maximum
     QTest::addColumn<QStringList>("fuels");
     const QStringList abc = {"Transportadora Exemplo Ltda", "CNPJ 12.345.678/0001-95",
-                             "Veículo Cod. 0042 Marca Volvo Modelo FH 540 Capacidade 100 Litros", "8,00", "14,00"};
+                             "Veículo Cod. 0042 Marca Volvo Modelo FH 540 Capacidade 100 Litros", "8,00",
+                             "14,00"};
     const QStringList diesel = {"DIESEL S10", "GASOLINA COMUM"};
-    QTest::newRow("vehicle found") << "ABC1D23" << "" << abc << diesel;
-    QTest::newRow("only the company's own items") << "DEF4567" << "" << QStringList{"Outra Empresa SA",
-        "CNPJ 98.765.432/0001-10", "Veículo Cod. 0001 Marca Volvo Modelo FH 540 Capacidade 100 Litros", "8,00",
-        "14,00"} << QStringList{"DIESEL COMUM"};
-    QTest::newRow("null limits") << "XYZ9876" << "" << QStringList{abc[0], abc[1],
-        "Veículo Cod. 0043 Marca Volvo Modelo FH 540 Capacidade 100 Litros", "0,00", "0,00"} << QStringList{"DIESEL S10"};
+    QTest::newRow("vehicle found") << "ABC1D23"
+                                   << "" << abc << diesel;
+    QTest::newRow("only the company's own items")
+        << "DEF4567"
+        << ""
+        << QStringList{"Outra Empresa SA", "CNPJ 98.765.432/0001-10",
+                       "Veículo Cod. 0001 Marca Volvo Modelo FH 540 Capacidade 100 Litros", "8,00", "14,00"}
+        << QStringList{"DIESEL COMUM"};
+    QTest::newRow("null limits")
+        << "XYZ9876"
+        << ""
+        << QStringList{abc[0], abc[1], "Veículo Cod. 0043 Marca Volvo Modelo FH 540 Capacidade 100 Litros",
+                       "0,00", "0,00"}
+        << QStringList{"DIESEL S10"};
     // A refused lookup clears the labels only when it searched; the rest stays the earlier vehicle's.
-    QTest::newRow("empty plate") << "" << "Informe a Placa!" << abc << diesel;
+    QTest::newRow("empty plate") << ""
+                                 << "Informe a Placa!" << abc << diesel;
     const QStringList kept = {"", "", "", "8,00", "14,00"};
-    QTest::newRow("unknown plate") << "QQQ0A00" << "Placa não Localizada em nossos Cadastros!" << kept << diesel;
-    QTest::newRow("vehicle without tank data") << "ORF2B22" << "Placa não Localizada em nossos Cadastros!" << kept
-                                               << diesel;
+    QTest::newRow("unknown plate") << "QQQ0A00"
+                                   << "Placa não Localizada em nossos Cadastros!" << kept << diesel;
+    QTest::newRow("vehicle without tank data")
+        << "ORF2B22"
+        << "Placa não Localizada em nossos Cadastros!" << kept << diesel;
 }
 
-void TestLancamento::plateLookup()
-{
+void TestLancamento::plateLookup() {
     QFETCH(QString, plate);
     QFETCH(QString, message);
     QFETCH(QStringList, shown);
@@ -459,8 +485,8 @@ void TestLancamento::plateLookup()
         QCOMPARE(rig.messages.last().icon, Icon::Exclamation);
     }
     QCOMPARE(rig.focused(), message.isEmpty() ? QStringLiteral("fiQtde") : QStringLiteral("fiPlaca"));
-    QCOMPARE((QStringList{rig.text("lbEmpresa"), rig.text("lbCNPJ"), rig.text("lbVeiculo"), rig.text("fiMinimo"),
-                          rig.text("fiMaximo")}),
+    QCOMPARE((QStringList{rig.text("lbEmpresa"), rig.text("lbCNPJ"), rig.text("lbVeiculo"),
+                          rig.text("fiMinimo"), rig.text("fiMaximo")}),
              shown);
     QStringList listed;
     for (int i = 0; i < rig.fuel()->count(); ++i)
@@ -476,23 +502,27 @@ void TestLancamento::plateLookup()
     }
 }
 
-void TestLancamento::fuelListAndAgreedPrice_data()
-{
+void TestLancamento::fuelListAndAgreedPrice_data() {
     QTest::addColumn<QString>("plate");
     QTest::addColumn<int>("fuelSteps");
     QTest::addColumn<bool>("agreed");
     QTest::addColumn<QString>("price");
     QTest::addColumn<QString>("tolerance");
-    QTest::newRow("first fuel preselected with its agreement") << "ABC1D23" << 0 << true << "5,00" << "5";
-    QTest::newRow("picked fuel agreed without tolerance") << "ABC1D23" << 1 << true << "6,00" << "";
-    QTest::newRow("fractional tolerance as read") << "ARL1A23" << 0 << true << "3,50" << "2,5";
-    QTest::newRow("no agreement hides and keeps the texts") << "ARL1A23" << 1 << false << "3,50" << "2,5";
-    QTest::newRow("another station's price does not count") << "XYZ9876" << 0 << true << "5,00" << "5";
-    QTest::newRow("vehicle without fuels") << "SEM1A11" << 0 << false << "" << "";
+    QTest::newRow("first fuel preselected with its agreement") << "ABC1D23" << 0 << true << "5,00"
+                                                               << "5";
+    QTest::newRow("picked fuel agreed without tolerance") << "ABC1D23" << 1 << true << "6,00"
+                                                          << "";
+    QTest::newRow("fractional tolerance as read") << "ARL1A23" << 0 << true << "3,50"
+                                                  << "2,5";
+    QTest::newRow("no agreement hides and keeps the texts") << "ARL1A23" << 1 << false << "3,50"
+                                                            << "2,5";
+    QTest::newRow("another station's price does not count") << "XYZ9876" << 0 << true << "5,00"
+                                                            << "5";
+    QTest::newRow("vehicle without fuels") << "SEM1A11" << 0 << false << ""
+                                           << "";
 }
 
-void TestLancamento::fuelListAndAgreedPrice()
-{
+void TestLancamento::fuelListAndAgreedPrice() {
     QFETCH(QString, plate);
     QFETCH(int, fuelSteps);
     QFETCH(bool, agreed);
@@ -511,7 +541,8 @@ void TestLancamento::fuelListAndAgreedPrice()
     QCOMPARE(rig.focused(), agreed || fuelSteps == 0 ? QStringLiteral("fiQtde") : QStringLiteral("lkTipo"));
 
     // Setting the key from code selects its row and looks nothing up.
-    const QString other = rig.window->lkTipoKeyValue() == QLatin1String("1") ? QStringLiteral("2") : QStringLiteral("1");
+    const QString other =
+        rig.window->lkTipoKeyValue() == QLatin1String("1") ? QStringLiteral("2") : QStringLiteral("1");
     rig.window->setLkTipoKeyValue(other);
     QCOMPARE(rig.agreed(), agreed);
     QCOMPARE(rig.text("fiVlPosto"), price);
@@ -519,36 +550,36 @@ void TestLancamento::fuelListAndAgreedPrice()
     QCOMPARE(rig.fuel()->currentText(), QString());
 }
 
-void TestLancamento::derivedValues_data()
-{
+void TestLancamento::derivedValues_data() {
     QTest::addColumn<Fueling>("fueling");
     QTest::addColumn<QStringList>("shown"); // quantity, total, unit price, previous km, distance, consumption
     const Fueling f;
     QTest::newRow("whole litres") << f << QStringList{"40,00", "200,00", "5,00", "1000", "500", "12,50"};
     QTest::newRow("comma decimals") << f.with(&Fueling::quantity, "45,3").with(&Fueling::total, "")
                                     << QStringList{"45,30", "0,00", "0,00", "1000", "500", "11,04"};
-    QTest::newRow("a point is a thousands point") << f.with(&Fueling::quantity, "45.3")
-                                                  << QStringList{"453,00", "200,00", "0,44", "1000", "500", "1,10"};
+    QTest::newRow("a point is a thousands point")
+        << f.with(&Fueling::quantity, "45.3")
+        << QStringList{"453,00", "200,00", "0,44", "1000", "500", "1,10"};
     QTest::newRow("10 litres for 58,90") << f.with(&Fueling::quantity, "10").with(&Fueling::total, "58,90")
                                          << QStringList{"10,00", "58,90", "5,89", "1000", "500", "50,00"};
     QTest::newRow("3 litres for 10") << f.with(&Fueling::quantity, "3").with(&Fueling::total, "10")
                                      << QStringList{"3,00", "10,00", "3,33", "1000", "500", "166,67"};
-    QTest::newRow("thousands in the total") << f.with(&Fueling::quantity, "200").with(&Fueling::total, "1178")
-                                            << QStringList{"200,00", "1.178,00", "5,89", "1000", "500", "2,50"};
+    QTest::newRow("thousands in the total")
+        << f.with(&Fueling::quantity, "200").with(&Fueling::total, "1178")
+        << QStringList{"200,00", "1.178,00", "5,89", "1000", "500", "2,50"};
     QTest::newRow("emptied quantity") << f.with(&Fueling::quantity, "\b\b\b\b")
                                       << QStringList{"0,00", "200,00", "0,00", "1000", "500", "0,00"};
     QTest::newRow("odometer went back") << f.with(&Fueling::quantity, "50").with(&Fueling::km, "900")
                                         << QStringList{"50,00", "200,00", "4,00", "1000", "-100", "-2,00"};
     QTest::newRow("no earlier fueling") << f.with(&Fueling::plate, "XYZ9876").with(&Fueling::quantity, "50")
                                         << QStringList{"50,00", "200,00", "4,00", "0", "1500", "30,00"};
-    QTest::newRow("odometer left empty") << f.with(&Fueling::km, "")
-                                         << QStringList{"40,00", "200,00", "5,00", "1000", "", "0,00"};
+    QTest::newRow("odometer left empty")
+        << f.with(&Fueling::km, "") << QStringList{"40,00", "200,00", "5,00", "1000", "", "0,00"};
     QTest::newRow("no distance") << f.with(&Fueling::km, "1000")
                                  << QStringList{"40,00", "200,00", "5,00", "1000", "0", "0,00"};
 }
 
-void TestLancamento::derivedValues()
-{
+void TestLancamento::derivedValues() {
     QFETCH(Fueling, fueling);
     QFETCH(QStringList, shown);
     Rig rig;
@@ -566,23 +597,24 @@ void TestLancamento::derivedValues()
     QCOMPARE(rig.text("fivlUni"), shown.at(2));
 }
 
-void TestLancamento::badInputShowsTheGeneralReport_data()
-{
+void TestLancamento::badInputShowsTheGeneralReport_data() {
     QTest::addColumn<Fueling>("fueling");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("kept");
     QTest::addColumn<QString>("error");
     const Fueling f;
-    QTest::newRow("letters in quantity") << f.with(&Fueling::quantity, "4O") << "fiQtde" << "4O"
+    QTest::newRow("letters in quantity") << f.with(&Fueling::quantity, "4O") << "fiQtde"
+                                         << "4O"
                                          << "'4O' is not a valid floating point value.";
-    QTest::newRow("lone comma in total") << f.with(&Fueling::total, ",") << "fivlTotal" << ","
+    QTest::newRow("lone comma in total") << f.with(&Fueling::total, ",") << "fivlTotal"
+                                         << ","
                                          << "',' is not a valid floating point value.";
-    QTest::newRow("earlier odometer is NULL") << f.with(&Fueling::plate, "NUL0A00") << "fiKM" << "1500"
+    QTest::newRow("earlier odometer is NULL") << f.with(&Fueling::plate, "NUL0A00") << "fiKM"
+                                              << "1500"
                                               << "'' is not a valid integer value.";
 }
 
-void TestLancamento::badInputShowsTheGeneralReport()
-{
+void TestLancamento::badInputShowsTheGeneralReport() {
     QFETCH(Fueling, fueling);
     QFETCH(QString, field);
     QFETCH(QString, kept);
@@ -600,23 +632,37 @@ void TestLancamento::badInputShowsTheGeneralReport()
     QVERIFY(rig.window->isVisible());
 }
 
-void TestLancamento::driverCheck_data()
-{
+void TestLancamento::driverCheck_data() {
     QTest::addColumn<QString>("matricula");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pin");
-    QTest::newRow("active driver") << "17" << "JOSE DA SILVA" << "1234";
-    QTest::newRow("leading zeros") << "0017" << "JOSE DA SILVA" << "1234";
-    QTest::newRow("blocked driver") << "18" << "MARIA SOUZA" << "BLOQUEADO";
-    QTest::newRow("lower-case a blocks") << "22" << "CARLOS MOTA" << "BLOQUEADO";
-    QTest::newRow("empty state blocks") << "23" << "LUIZ PAZ" << "BLOQUEADO";
-    QTest::newRow("NULL state blocks") << "24" << "RITA REIS" << "BLOQUEADO";
-    QTest::newRow("another company's driver clears the earlier one") << "19" << "" << "";
-    QTest::newRow("empty registration looks nothing up") << "" << "JOSE DA SILVA" << "1234";
+    QTest::newRow("active driver") << "17"
+                                   << "JOSE DA SILVA"
+                                   << "1234";
+    QTest::newRow("leading zeros") << "0017"
+                                   << "JOSE DA SILVA"
+                                   << "1234";
+    QTest::newRow("blocked driver") << "18"
+                                    << "MARIA SOUZA"
+                                    << "BLOQUEADO";
+    QTest::newRow("lower-case a blocks") << "22"
+                                         << "CARLOS MOTA"
+                                         << "BLOQUEADO";
+    QTest::newRow("empty state blocks") << "23"
+                                        << "LUIZ PAZ"
+                                        << "BLOQUEADO";
+    QTest::newRow("NULL state blocks") << "24"
+                                       << "RITA REIS"
+                                       << "BLOQUEADO";
+    QTest::newRow("another company's driver clears the earlier one") << "19"
+                                                                     << ""
+                                                                     << "";
+    QTest::newRow("empty registration looks nothing up") << ""
+                                                         << "JOSE DA SILVA"
+                                                         << "1234";
 }
 
-void TestLancamento::driverCheck()
-{
+void TestLancamento::driverCheck() {
     QFETCH(QString, matricula);
     QFETCH(QString, name);
     QFETCH(QString, pin);
@@ -641,8 +687,7 @@ void TestLancamento::driverCheck()
     }
 }
 
-void TestLancamento::confirmation_data()
-{
+void TestLancamento::confirmation_data() {
     QTest::addColumn<Fueling>("fueling");
     QTest::addColumn<QStringList>("boxes"); // every box shown after the press, in order
     QTest::addColumn<Messages::Icon>("icon");
@@ -651,8 +696,8 @@ void TestLancamento::confirmation_data()
 
     const auto refused = [](const char* name, const Fueling& f, const char* message, const char* focus,
                             Icon icon = Icon::Exclamation) {
-        QTest::newRow(name) << f << QStringList{QString::fromUtf8(message)} << icon << QString::fromLatin1(focus)
-                            << true;
+        QTest::newRow(name) << f << QStringList{QString::fromUtf8(message)} << icon
+                            << QString::fromLatin1(focus) << true;
     };
     const auto stores = [](const char* name, const Fueling& f) {
         QTest::newRow(name) << f << QStringList{success} << Icon::Exclamation << QString() << true;
@@ -668,15 +713,19 @@ void TestLancamento::confirmation_data()
     // Without a lookup the company is unknown: a registration typed would be reported as not found.
     Fueling typedOnly = f.with(&Fueling::matricula, "");
     typedOnly.lookUp = false;
-    refused("rule 1: no plate", typedOnly.with(&Fueling::plate, ""), "Informe a placa do veículo!", "fiPlaca");
+    refused("rule 1: no plate", typedOnly.with(&Fueling::plate, ""), "Informe a placa do veículo!",
+            "fiPlaca");
     refused("plate typed but never looked up", typedOnly, notSearched, "fiPlaca");
-    refused("plate changed to one not found", f.with(&Fueling::plateAfter, "QQQ0A00"), notSearched, "fiPlaca");
-    refused("rule 2: no fuel", f.with(&Fueling::plate, "SEM1A11"), "Informe o tipo de combustível!", "lkTipo");
+    refused("plate changed to one not found", f.with(&Fueling::plateAfter, "QQQ0A00"), notSearched,
+            "fiPlaca");
+    refused("rule 2: no fuel", f.with(&Fueling::plate, "SEM1A11"), "Informe o tipo de combustível!",
+            "lkTipo");
     refused("rule 3: no quantity", f.with(&Fueling::quantity, ""), "Informe a Quantidade!", "fiQtde");
-    refused("rule 4: no total", f.with(&Fueling::total, ""), "Informe o valor total abastecido!", "fivlTotal");
+    refused("rule 4: no total", f.with(&Fueling::total, ""), "Informe o valor total abastecido!",
+            "fivlTotal");
     refused("rule 6: no odometer", f.with(&Fueling::km, ""), "Obrigatório Informar o KM!", "fiKM");
-    refused("rule 7: a centilitre over the tank", f.with(&Fueling::quantity, "100,01").with(&Fueling::total, "500"),
-            overTank, "fiQtde");
+    refused("rule 7: a centilitre over the tank",
+            f.with(&Fueling::quantity, "100,01").with(&Fueling::total, "500"), overTank, "fiQtde");
     refused("rule 8: odometer went back", f.with(&Fueling::km, "900"), backwards, "fiKM");
     refused("rule 8: same odometer as before", f.with(&Fueling::km, "1000"), backwards, "fiKM");
     refused("rule 9: zero on a first fueling", f.with(&Fueling::plate, "XYZ9876").with(&Fueling::km, "0"),
@@ -693,16 +742,17 @@ void TestLancamento::confirmation_data()
             "Rendimento consumo abaixo do mínimo estabelecido para este veículo!", "BitBtn1");
     refused("rule 12: no registration", f.with(&Fueling::matricula, ""),
             "Obrigatório Informar a Matrículo do Condutor!", "fiMatricula");
-    QTest::newRow("driver never found") << f.with(&Fueling::matricula, "99")
-                                        << QStringList{notFound, notFound} << Icon::Error << "fiMatricula" << true;
+    QTest::newRow("driver never found")
+        << f.with(&Fueling::matricula, "99") << QStringList{notFound, notFound} << Icon::Error
+        << "fiMatricula" << true;
     refused("driver found for another company than the vehicle's", f.with(&Fueling::plateAfter, "DEF4567"),
             notFound, "fiMatricula", Icon::Error);
     refused("rule 13: no PIN", f.with(&Fueling::senha, ""), "Obrigatório a Senha!", "fiSenha");
     refused("rule 14: blocked driver", f.with(&Fueling::matricula, "18").with(&Fueling::senha, "5678"),
             "Matrícula Bloqueada!", "fiMatricula");
     refused("rule 15: wrong PIN", f.with(&Fueling::senha, "4321"), "Senha Inválida!", "fiSenha");
-    refused("rule 15: PIN without its leading zeros", f.with(&Fueling::matricula, "21").with(&Fueling::senha, "42"),
-            "Senha Inválida!", "fiSenha");
+    refused("rule 15: PIN without its leading zeros",
+            f.with(&Fueling::matricula, "21").with(&Fueling::senha, "42"), "Senha Inválida!", "fiSenha");
     refused("rule 16: 5,26 over 5,00 with 5 %", f.with(&Fueling::total, "210,40"), overPrice, "fivlTotal");
     Fueling gasoline = f.with(&Fueling::total, "240,40");
     gasoline.fuelSteps = 1;
@@ -725,8 +775,7 @@ void TestLancamento::confirmation_data()
     stores("no agreement lets any unit price pass", lowerArla);
 }
 
-void TestLancamento::confirmation()
-{
+void TestLancamento::confirmation() {
     QFETCH(Fueling, fueling);
     QFETCH(QStringList, boxes);
     QFETCH(Messages::Icon, icon);
@@ -758,13 +807,11 @@ void TestLancamento::confirmation()
         QCOMPARE(rig.focused(), focus);
 }
 
-void TestLancamento::wholeFuelingStoresTheRow_data()
-{
+void TestLancamento::wholeFuelingStoresTheRow_data() {
     TestDatabase::addDriverRows();
 }
 
-void TestLancamento::wholeFuelingStoresTheRow()
-{
+void TestLancamento::wholeFuelingStoresTheRow() {
     QFETCH(QString, driver);
     Rig rig(driver);
     QVERIFY(rig.open());
@@ -784,11 +831,23 @@ void TestLancamento::wholeFuelingStoresTheRow()
     const QList<QVariantMap> rows = rig.db.rows("SELECT * FROM ZeltoMov WHERE IDPosto = 5");
     QCOMPARE(rows.size(), 1);
     const QVariantMap row = rows.first();
-    const QList<QPair<const char*, QVariant>> expected = {
-        {"IDVeiculo", 100}, {"DtEmissao", "2024-03-15 10:30:00.000"}, {"NrCartao", ""}, {"IDPosto", 5},
-        {"IDMotorista", 17}, {"KmAnterior", 1000}, {"KmAtual", 1500}, {"KmTotal", 500}, {"Qtde", 40.0},
-        {"VrUnitario", 5.0}, {"VrTotal", 200.0}, {"cd_ut", 7}, {"TpCombustivel", "DIESEL S10"},
-        {"Rendimento", 12.5}, {"ChaveAcesso", ""}, {"Empresa", 4}, {"ID_EMPRESA", 10}};
+    const QList<QPair<const char*, QVariant>> expected = {{"IDVeiculo", 100},
+                                                          {"DtEmissao", "2024-03-15 10:30:00.000"},
+                                                          {"NrCartao", ""},
+                                                          {"IDPosto", 5},
+                                                          {"IDMotorista", 17},
+                                                          {"KmAnterior", 1000},
+                                                          {"KmAtual", 1500},
+                                                          {"KmTotal", 500},
+                                                          {"Qtde", 40.0},
+                                                          {"VrUnitario", 5.0},
+                                                          {"VrTotal", 200.0},
+                                                          {"cd_ut", 7},
+                                                          {"TpCombustivel", "DIESEL S10"},
+                                                          {"Rendimento", 12.5},
+                                                          {"ChaveAcesso", ""},
+                                                          {"Empresa", 4},
+                                                          {"ID_EMPRESA", 10}};
     for (const auto& [column, value] : expected) {
         QVERIFY2(!row.value(QLatin1String(column)).isNull(), column);
         QCOMPARE(row.value(QLatin1String(column)).toString(), value.toString());
@@ -797,8 +856,7 @@ void TestLancamento::wholeFuelingStoresTheRow()
         QVERIFY2(row.value(QLatin1String(column)).isNull(), column);
 }
 
-void TestLancamento::storeErrors_data()
-{
+void TestLancamento::storeErrors_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<bool>("arlaWithoutOdometer");
     QTest::newRow("insert refused, QSQLITE") << "QSQLITE" << false;
@@ -806,8 +864,7 @@ void TestLancamento::storeErrors_data()
     QTest::newRow("reading fails before the transaction") << "QSQLITE" << true;
 }
 
-void TestLancamento::storeErrors()
-{
+void TestLancamento::storeErrors() {
     QFETCH(QString, driver);
     QFETCH(bool, arlaWithoutOdometer);
     if (!QSqlDatabase::isDriverAvailable(driver))
@@ -818,8 +875,10 @@ void TestLancamento::storeErrors()
                     " BEGIN SELECT RAISE(ABORT, 'tabela bloqueada para manutenção'); END");
     QVERIFY(rig.open());
     // ARLA asks for no odometer, but the store reads it, before any transaction begins.
-    rig.typeFueling(arlaWithoutOdometer ? Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::km, "").with(&Fueling::total, "140")
-                                        : Fueling{});
+    rig.typeFueling(
+        arlaWithoutOdometer
+            ? Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::km, "").with(&Fueling::total, "140")
+            : Fueling{});
     const QStringList typed = rig.texts();
     rig.messages.clear();
     rig.confirm();
@@ -828,8 +887,8 @@ void TestLancamento::storeErrors()
     const QString text = rig.messages.last().text;
     const QString cause = arlaWithoutOdometer ? QStringLiteral("'' is not a valid integer value")
                                               : QStringLiteral("tabela bloqueada para manutenção");
-    QVERIFY2(text.startsWith(QStringLiteral("Erro gravando dados! Erro ->")) && text.endsWith(QStringLiteral("<-")) &&
-                 text.contains(cause),
+    QVERIFY2(text.startsWith(QStringLiteral("Erro gravando dados! Erro ->")) &&
+                 text.endsWith(QStringLiteral("<-")) && text.contains(cause),
              qPrintable(text));
     QCOMPARE(rig.messages.last().caption, QStringLiteral("Erro!"));
     QCOMPARE(rig.messages.last().icon, Icon::Error);
@@ -851,25 +910,25 @@ void TestLancamento::storeErrors()
              QStringLiteral("2024-03-15 10:31:00.000"));
 }
 
-void TestLancamento::fastConfirmationsStoreOnce_data()
-{
+void TestLancamento::fastConfirmationsStoreOnce_data() {
     QTest::addColumn<bool>("whileWaiting");
     QTest::newRow("Enter and a click queued while the wait window shows") << true;
     QTest::newRow("Enter pressed again after the store") << false;
 }
 
-void TestLancamento::fastConfirmationsStoreOnce()
-{
+void TestLancamento::fastConfirmationsStoreOnce() {
     QFETCH(bool, whileWaiting);
     Rig rig;
     QVERIFY(rig.open());
     auto* confirma = rig.control<QPushButton>("BitBtn1");
     const auto pressAgain = [confirma] {
-        QCoreApplication::postEvent(confirma, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        QCoreApplication::postEvent(confirma,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
         const QPointF centre = QRectF(confirma->rect()).center();
         for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-            QCoreApplication::postEvent(confirma, new QMouseEvent(type, centre, confirma->mapToGlobal(centre),
-                                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(confirma,
+                                        new QMouseEvent(type, centre, confirma->mapToGlobal(centre),
+                                                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
     };
     if (whileWaiting)
         rig.wait.whileShown = [&] {
@@ -885,8 +944,7 @@ void TestLancamento::fastConfirmationsStoreOnce()
     QCOMPARE(rig.wait.shown, 1);
 }
 
-void TestLancamento::failedLookupLeavesNoVehicleToStore()
-{
+void TestLancamento::failedLookupLeavesNoVehicleToStore() {
     Rig rig;
     QVERIFY(rig.open());
     rig.typeFueling(Fueling{});
@@ -909,8 +967,7 @@ void TestLancamento::failedLookupLeavesNoVehicleToStore()
     QCOMPARE(rig.stored(), 0);
 }
 
-void TestLancamento::databaseLostBetweenFuelings()
-{
+void TestLancamento::databaseLostBetweenFuelings() {
     Rig rig;
     QVERIFY(rig.open());
     rig.typeFueling(Fueling{});
@@ -938,8 +995,7 @@ void TestLancamento::databaseLostBetweenFuelings()
     QCOMPARE(rig.focused(), QStringLiteral("fiQtde"));
 }
 
-void TestLancamento::lookupsUseIndexes_data()
-{
+void TestLancamento::lookupsUseIndexes_data() {
     QTest::addColumn<QString>("lookup");
     QTest::newRow("plate lookup") << "FROM VeiculosNovo";
     QTest::newRow("fuel list") << "FROM VeiculoComb";
@@ -948,8 +1004,7 @@ void TestLancamento::lookupsUseIndexes_data()
     QTest::newRow("driver check") << "FROM Motoristas";
 }
 
-void TestLancamento::lookupsUseIndexes()
-{
+void TestLancamento::lookupsUseIndexes() {
     QFETCH(QString, lookup);
     Rig rig;
     QVERIFY(rig.open());
@@ -966,7 +1021,8 @@ void TestLancamento::lookupsUseIndexes()
     rig.focus("fiMatricula");
     rig.enter(QStringLiteral("17"));
     sent << rig.window->generalQuery().sqlText();
-    const auto statement = std::find_if(sent.cbegin(), sent.cend(), [&](const QString& s) { return s.contains(lookup); });
+    const auto statement =
+        std::find_if(sent.cbegin(), sent.cend(), [&](const QString& s) { return s.contains(lookup); });
     QVERIFY(statement != sent.cend());
 
     const QStringList steps = rig.db.queryPlan(statement->split(QStringLiteral("\r\n")));

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <functional>
@@ -234,6 +235,7 @@ private slots:
     void confirmation();
     void wholeFuelingStoresTheRow_data();
     void wholeFuelingStoresTheRow();
+    void zeroDistanceStoresZeroConsumption();
     void storeErrors_data();
     void storeErrors();
     void fastConfirmationsStoreOnce_data();
@@ -267,23 +269,23 @@ void TestLancamento::windowLooksAsDesigned() {
         QVERIFY2(field->isReadOnly() && !(field->focusPolicy() & Qt::TabFocus), name);
         QCOMPARE(field->palette().color(QPalette::Base), yellow);
     }
-    const QList<QPair<const char*, const char*>> captions = {{"Label1", "Placa"},
-                                                             {"Label2", "Dados do Veículo/Empresa"},
-                                                             {"Label15", "Consumo Mínimo"},
-                                                             {"Label14", "Consumo Máximo"},
-                                                             {"Label13", "Consumo atual KM/LT"},
-                                                             {"Label7", "Dados Cupom Fiscal"},
-                                                             {"Label3", "Combustível"},
-                                                             {"Label4", "Quantidade"},
-                                                             {"Label6", "Unitário R$"},
-                                                             {"Label5", "Total R$"},
-                                                             {"Label8", "R$"},
-                                                             {"Label9", "%"},
-                                                             {"Label10", "KM Atual"},
-                                                             {"Label11", "Matrícula"},
-                                                             {"Label12", "Senha"}};
-    for (const auto& [name, caption] : captions)
-        QCOMPARE(rig.text(QLatin1String(name)), QString::fromUtf8(caption));
+    const QStringList captions = {"Label1",  "Placa",
+                                  "Label2",  "Dados do Veículo/Empresa",
+                                  "Label15", "Consumo Mínimo",
+                                  "Label14", "Consumo Máximo",
+                                  "Label13", "Consumo atual KM/LT",
+                                  "Label7",  "Dados Cupom Fiscal",
+                                  "Label3",  "Combustível",
+                                  "Label4",  "Quantidade",
+                                  "Label6",  "Unitário R$",
+                                  "Label5",  "Total R$",
+                                  "Label8",  "R$",
+                                  "Label9",  "%",
+                                  "Label10", "KM Atual",
+                                  "Label11", "Matrícula",
+                                  "Label12", "Senha"};
+    for (int i = 0; i < captions.size(); i += 2)
+        QCOMPARE(rig.text(captions.at(i)), captions.at(i + 1));
     QCOMPARE(rig.control<QPushButton>("BitBtn1")->text(), QStringLiteral("Confirma"));
     QCOMPARE(rig.control<QGroupBox>("fiAcertado")->title(), QStringLiteral("Acertado com o Posto"));
     QVERIFY(!rig.agreed());
@@ -856,37 +858,66 @@ void TestLancamento::wholeFuelingStoresTheRow() {
         QVERIFY2(row.value(QLatin1String(column)).isNull(), column);
 }
 
+void TestLancamento::zeroDistanceStoresZeroConsumption() {
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.typeFueling(
+        Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::total, "140").with(&Fueling::km, "500"));
+    QCOMPARE(rig.text("fiKmTotal"), QStringLiteral("0"));
+    rig.confirm();
+    const QList<QVariantMap> rows =
+        rig.db.rows("SELECT Rendimento, TpCombustivel FROM ZeltoMov WHERE IDPosto = 5");
+    QCOMPARE(rows.size(), 1);
+    QVERIFY(!rows.first().value("Rendimento").isNull());
+    QCOMPARE(rows.first().value("Rendimento").toDouble(), 0.0);
+    QCOMPARE(rows.first().value("TpCombustivel").toString(), QStringLiteral("ARLA 32"));
+}
+
 void TestLancamento::storeErrors_data() {
     QTest::addColumn<QString>("driver");
-    QTest::addColumn<bool>("arlaWithoutOdometer");
-    QTest::newRow("insert refused, QSQLITE") << "QSQLITE" << false;
-    QTest::newRow("insert refused, QODBC") << "QODBC" << false;
-    QTest::newRow("reading fails before the transaction") << "QSQLITE" << true;
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("insert refused, QSQLITE") << "QSQLITE"
+                                             << "insert"
+                                             << "tabela bloqueada para manutenção";
+    QTest::newRow("insert refused, QODBC") << "QODBC"
+                                           << "insert"
+                                           << "tabela bloqueada para manutenção";
+    QTest::newRow("commit refused") << "QSQLITE"
+                                    << "commit"
+                                    << "FOREIGN KEY constraint failed";
+    QTest::newRow("reading fails before the transaction") << "QSQLITE"
+                                                          << "reading"
+                                                          << "'' is not a valid integer value";
 }
 
 void TestLancamento::storeErrors() {
     QFETCH(QString, driver);
-    QFETCH(bool, arlaWithoutOdometer);
-    if (!QSqlDatabase::isDriverAvailable(driver))
-        QSKIP("this database driver is not installed");
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     Rig rig(driver);
-    if (!arlaWithoutOdometer)
+    if (fault == QLatin1String("insert"))
         rig.db.exec("CREATE TRIGGER trRefuse BEFORE INSERT ON ZeltoMov WHEN NEW.IDPosto = 5"
                     " BEGIN SELECT RAISE(ABORT, 'tabela bloqueada para manutenção'); END");
+    if (fault == QLatin1String("commit")) {
+        // A deferred foreign key is only checked when the transaction commits.
+        rig.db.exec("CREATE TABLE Nowhere (id INTEGER PRIMARY KEY);"
+                    " CREATE TABLE Guard (id INTEGER REFERENCES Nowhere (id) DEFERRABLE INITIALLY DEFERRED);"
+                    " CREATE TRIGGER trRefuse AFTER INSERT ON ZeltoMov WHEN NEW.IDPosto = 5"
+                    " BEGIN INSERT INTO Guard VALUES (1); END");
+        QVERIFY(QSqlQuery(rig.db.connection().ADODravix()).exec(QStringLiteral("PRAGMA foreign_keys = ON")));
+    }
     QVERIFY(rig.open());
     // ARLA asks for no odometer, but the store reads it, before any transaction begins.
-    rig.typeFueling(
-        arlaWithoutOdometer
-            ? Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::km, "").with(&Fueling::total, "140")
-            : Fueling{});
+    const Fueling arla = Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::total, "140");
+    rig.typeFueling(fault == QLatin1String("reading") ? arla.with(&Fueling::km, "") : Fueling{});
     const QStringList typed = rig.texts();
     rig.messages.clear();
     rig.confirm();
 
     QCOMPARE(rig.messages.count(), 1);
     const QString text = rig.messages.last().text;
-    const QString cause = arlaWithoutOdometer ? QStringLiteral("'' is not a valid integer value")
-                                              : QStringLiteral("tabela bloqueada para manutenção");
     QVERIFY2(text.startsWith(QStringLiteral("Erro gravando dados! Erro ->")) &&
                  text.endsWith(QStringLiteral("<-")) && text.contains(cause),
              qPrintable(text));
@@ -898,7 +929,7 @@ void TestLancamento::storeErrors() {
     QCOMPARE(rig.stored(), 0);
     QVERIFY(rig.window->isVisible());
     QCOMPARE(rig.texts(), typed);
-    if (arlaWithoutOdometer)
+    if (fault == QLatin1String("reading"))
         return;
 
     // Once the fault is gone the next press stores the fueling, with its own time stamp.

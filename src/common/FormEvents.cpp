@@ -68,7 +68,8 @@ void FormEvents::moveFocus(QWidget* from, int step)
     for (int tries = 1; tries <= count; ++tries) {
         QWidget* next = sequence.at(((index + step * tries) % count + count) % count);
         if (next && next->isVisible() && next->isEnabled()) {
-            next->setFocus(Qt::OtherFocusReason);
+            // As Tab and Shift+Tab do, so a line edit entered this way selects its text and typing replaces it.
+            next->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             return;
         }
     }

@@ -5,8 +5,8 @@
 #include <QPixmap>
 #include <QStyle>
 
-void MarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
+void MarkDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
     QStyleOptionViewItem cell(option);
     initStyleOption(&cell, index);
     cell.features &= ~QStyleOptionViewItem::HasDecoration;

@@ -13,8 +13,7 @@
 #include <cmath>
 
 namespace {
-bool isNumber(const QVariant& value)
-{
+bool isNumber(const QVariant& value) {
     switch (value.metaType().id()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -33,15 +32,13 @@ bool isNumber(const QVariant& value)
     }
 }
 
-bool isWhole(const QVariant& value)
-{
+bool isWhole(const QVariant& value) {
     return isNumber(value) && value.metaType().id() != QMetaType::Double &&
            value.metaType().id() != QMetaType::Float;
 }
 
 // Server decimals may arrive as text, with a point or a comma.
-bool numberOf(const QVariant& value, double& number)
-{
+bool numberOf(const QVariant& value, double& number) {
     if (isNumber(value)) {
         number = value.toDouble();
         return true;
@@ -56,14 +53,12 @@ bool numberOf(const QVariant& value, double& number)
 }
 } // namespace
 
-QueryTableModel::Reset::Reset(QueryTableModel& model) : model(model)
-{
+QueryTableModel::Reset::Reset(QueryTableModel& model) : model(model) {
     model.beginResetModel();
     model.resetting = true;
 }
 
-QueryTableModel::Reset::~Reset()
-{
+QueryTableModel::Reset::~Reset() {
     model.resetting = false;
     model.resolveFields();
     model.endResetModel();
@@ -71,26 +66,26 @@ QueryTableModel::Reset::~Reset()
 }
 
 QueryTableModel::QueryTableModel(Query& query, QList<GridColumn> columns, QObject* parent)
-    : QAbstractTableModel(parent), query(query), columns(std::move(columns)), indicator(ReportImages::rowIndicator())
-{
+    : QAbstractTableModel(parent), query(query), columns(std::move(columns)),
+      indicator(ReportImages::rowIndicator()) {
     boldFont.setBold(true);
     resolveFields();
 }
 
-void QueryTableModel::resolveFields()
-{
+void QueryTableModel::resolveFields() {
     fieldOfColumn.clear();
     for (const GridColumn& column : columns)
         fieldOfColumn.append(query.isOpen() && !column.field.isEmpty() ? query.fieldIndex(column.field) : -1);
 }
 
-void QueryTableModel::attach(QTableView& view)
-{
+void QueryTableModel::attach(QTableView& view) {
     grid = &view;
     view.setModel(this);
+    view.horizontalHeader()->setHighlightSections(false);
+    // The picture columns are narrower than the style's smallest section.
+    view.horizontalHeader()->setMinimumSectionSize(8);
     for (int c = 0; c < columns.size(); ++c)
         view.setColumnWidth(c, columns.at(c).width);
-    view.horizontalHeader()->setHighlightSections(false);
     view.horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view.verticalHeader()->setDefaultSectionSize(18);
@@ -100,8 +95,7 @@ void QueryTableModel::attach(QTableView& view)
     followQuery();
 }
 
-void QueryTableModel::gridRowChanged(int row)
-{
+void QueryTableModel::gridRowChanged(int row) {
     if (row >= 0 && row < rowCount() && row != query.currentRow())
         query.setCurrentRow(row);
     const int previous = indicatorRow;
@@ -112,8 +106,7 @@ void QueryTableModel::gridRowChanged(int row)
         emit headerDataChanged(Qt::Vertical, indicatorRow, indicatorRow);
 }
 
-void QueryTableModel::followQuery()
-{
+void QueryTableModel::followQuery() {
     if (!grid)
         return;
     const int rows = rowCount();
@@ -128,8 +121,7 @@ void QueryTableModel::followQuery()
     gridRowChanged(row);
 }
 
-QString QueryTableModel::decimalText(double value)
-{
+QString QueryTableModel::decimalText(double value) {
     static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     const QString magnitude = brazil.toString(std::fabs(value), 'f', 2);
     // A value that rounds to zero shows as zero, without a sign.
@@ -138,8 +130,7 @@ QString QueryTableModel::decimalText(double value)
     return magnitude;
 }
 
-QString QueryTableModel::displayText(const QVariant& value, bool decimal)
-{
+QString QueryTableModel::displayText(const QVariant& value, bool decimal) {
     if (!value.isValid() || value.isNull())
         return {};
     switch (value.metaType().id()) {
@@ -164,20 +155,17 @@ QString QueryTableModel::displayText(const QVariant& value, bool decimal)
     return value.toString();
 }
 
-int QueryTableModel::rowCount(const QModelIndex& parent) const
-{
+int QueryTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || resetting || !query.isOpen())
         return 0;
     return query.rowCount();
 }
 
-int QueryTableModel::columnCount(const QModelIndex& parent) const
-{
+int QueryTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(columns.size());
 }
 
-QVariant QueryTableModel::data(const QModelIndex& index, int role) const
-{
+QVariant QueryTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return {};
     const GridColumn& column = columns.at(index.column());
@@ -199,15 +187,14 @@ QVariant QueryTableModel::data(const QModelIndex& index, int role) const
         const bool rightAligned =
             field >= 0 && (column.decimal ? numberOf(query.value(index.row(), field), number)
                                           : isNumber(query.value(index.row(), field)));
-        return QVariant::fromValue(Qt::AlignVCenter | (rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+        return int(Qt::AlignVCenter | (rightAligned ? Qt::AlignRight : Qt::AlignLeft));
     }
     default:
         return {};
     }
 }
 
-QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= columnCount())
             return {};
@@ -224,7 +211,6 @@ QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
-Qt::ItemFlags QueryTableModel::flags(const QModelIndex& index) const
-{
+Qt::ItemFlags QueryTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }

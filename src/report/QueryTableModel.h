@@ -17,11 +17,10 @@ class QTableView;
 struct GridColumn {
     using Mark = std::function<QPixmap(const Query& query, int row)>;
 
-    GridColumn(QString field, QString title, int width, bool decimal = false, bool bold = false, Mark mark = {})
+    GridColumn(QString field, QString title, int width, bool decimal = false, bool bold = false,
+               Mark mark = {})
         : field(std::move(field)), title(std::move(title)), width(width), decimal(decimal), bold(bold),
-          mark(std::move(mark))
-    {
-    }
+          mark(std::move(mark)) {}
 
     QString field; // matched with the result's columns without regard to case; may name none of them
     QString title; // empty: the field's name

@@ -10,16 +10,14 @@ namespace {
 const QColor badgeGreen(0x1e, 0x9e, 0x3c);
 const QColor badgeEdge(0x12, 0x6b, 0x27);
 
-QPixmap transparentPixmap(int size)
-{
+QPixmap transparentPixmap(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
 
 // Icons are drawn on a 32-pixel canvas; QIcon scales them to the button.
-QIcon iconFrom(const std::function<void(QPainter&)>& draw)
-{
+QIcon iconFrom(const std::function<void(QPainter&)>& draw) {
     QPixmap pixmap = transparentPixmap(32);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -31,8 +29,7 @@ QIcon iconFrom(const std::function<void(QPainter&)>& draw)
 
 namespace ReportImages {
 
-QPixmap validatedMark()
-{
+QPixmap validatedMark() {
     QPixmap pixmap = transparentPixmap(16);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -49,8 +46,7 @@ QPixmap validatedMark()
     return pixmap;
 }
 
-QPixmap invoicedMark()
-{
+QPixmap invoicedMark() {
     QPixmap pixmap = transparentPixmap(16);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -70,8 +66,7 @@ QPixmap invoicedMark()
     return pixmap;
 }
 
-QPixmap rowIndicator()
-{
+QPixmap rowIndicator() {
     QPixmap pixmap = transparentPixmap(10);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -81,8 +76,7 @@ QPixmap rowIndicator()
     return pixmap;
 }
 
-QIcon searchIcon()
-{
+QIcon searchIcon() {
     return iconFrom([](QPainter& painter) {
         painter.setPen(QPen(QColor(0x55, 0x3a, 0x1e), 5, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(19, 19), QPointF(28, 28));
@@ -94,8 +88,7 @@ QIcon searchIcon()
     });
 }
 
-QIcon runIcon()
-{
+QIcon runIcon() {
     return iconFrom([](QPainter& painter) {
         painter.setPen(QPen(QColor(0xa0, 0x6a, 0x00), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(QColor(0xff, 0xc8, 0x1e));
@@ -104,8 +97,7 @@ QIcon runIcon()
     });
 }
 
-QIcon spreadsheetIcon()
-{
+QIcon spreadsheetIcon() {
     return iconFrom([](QPainter& painter) {
         const QColor green(0x1d, 0x6f, 0x42);
         painter.setPen(QPen(green, 1.5));
@@ -132,8 +124,7 @@ QIcon spreadsheetIcon()
     });
 }
 
-QIcon exitIcon()
-{
+QIcon exitIcon() {
     return iconFrom([](QPainter& painter) {
         // The frame, the dark opening and the door swung open towards the viewer.
         painter.setPen(QPen(QColor(0x50, 0x35, 0x1c), 1.5));

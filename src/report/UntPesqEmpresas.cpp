@@ -15,18 +15,16 @@
 TfrmPesqEmpresas::TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services,
                                    QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmPesqEmpresas>()), station(station),
-      services(services), qrConsulta(std::make_unique<Query>(dmConexao))
-{
+      services(services), qrConsulta(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
     ui->btSair->setIcon(ReportImages::exitIcon());
 
-    dsConsulta = new QueryTableModel(*qrConsulta,
-                                     {
-                                         {QStringLiteral("id"), QStringLiteral("Código"), 48},
-                                         {QStringLiteral("razao"), QStringLiteral("Razão"), 338},
-                                         {QStringLiteral("cnpj"), QStringLiteral("CNPJ"), 134},
-                                     },
-                                     this);
+    dsConsulta = std::make_unique<QueryTableModel>(
+        *qrConsulta, QList<GridColumn>{
+                         {QStringLiteral("id"), QStringLiteral("Código"), 48},
+                         {QStringLiteral("razao"), QStringLiteral("Razão"), 338},
+                         {QStringLiteral("cnpj"), QStringLiteral("CNPJ"), 134},
+                     });
     dsConsulta->attach(*ui->DBGrid1);
 
     connect(ui->fiNome, &QLineEdit::textChanged, this, [this] { guarded([this] { fiNomeChange(); }); });
@@ -37,13 +35,11 @@ TfrmPesqEmpresas::TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station
 
 TfrmPesqEmpresas::~TfrmPesqEmpresas() = default;
 
-void TfrmPesqEmpresas::guarded(const std::function<void()>& handler)
-{
+void TfrmPesqEmpresas::guarded(const std::function<void()>& handler) {
     runGuarded(services.messages, this, handler);
 }
 
-void TfrmPesqEmpresas::showModal()
-{
+void TfrmPesqEmpresas::showModal() {
     setWindowModality(Qt::ApplicationModal);
     if (parentWidget()) {
         const QWidget* owner = parentWidget()->window();
@@ -61,8 +57,7 @@ void TfrmPesqEmpresas::showModal()
     setWindowModality(Qt::NonModal);
 }
 
-std::optional<TfrmPesqEmpresas::Choice> TfrmPesqEmpresas::takeChoice()
-{
+std::optional<TfrmPesqEmpresas::Choice> TfrmPesqEmpresas::takeChoice() {
     if (!qrConsulta->isOpen() || qrConsulta->isEmpty())
         return std::nullopt;
     Choice choice{qrConsulta->asString(QStringLiteral("id")), qrConsulta->asString(QStringLiteral("razao"))};
@@ -71,8 +66,7 @@ std::optional<TfrmPesqEmpresas::Choice> TfrmPesqEmpresas::takeChoice()
     return choice;
 }
 
-void TfrmPesqEmpresas::FormShow()
-{
+void TfrmPesqEmpresas::FormShow() {
     // Clearing the name is a change of it, and the change lists every client; an empty name needs that run
     // too.
     if (ui->fiNome->text().isEmpty())
@@ -82,8 +76,7 @@ void TfrmPesqEmpresas::FormShow()
     ui->fiNome->setFocus(Qt::OtherFocusReason);
 }
 
-void TfrmPesqEmpresas::fiNomeChange()
-{
+void TfrmPesqEmpresas::fiNomeChange() {
     const auto reset = dsConsulta->reset();
     qrConsulta->close();
     qrConsulta->clearSql();
@@ -101,13 +94,11 @@ void TfrmPesqEmpresas::fiNomeChange()
     qrConsulta->open();
 }
 
-void TfrmPesqEmpresas::DBGrid1DblClick()
-{
+void TfrmPesqEmpresas::DBGrid1DblClick() {
     close();
 }
 
-void TfrmPesqEmpresas::btSairClick()
-{
+void TfrmPesqEmpresas::btSairClick() {
     {
         const auto reset = dsConsulta->reset();
         qrConsulta->close();
@@ -115,22 +106,19 @@ void TfrmPesqEmpresas::btSairClick()
     close();
 }
 
-void TfrmPesqEmpresas::showEvent(QShowEvent* event)
-{
+void TfrmPesqEmpresas::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         guarded([this] { FormShow(); });
 }
 
-void TfrmPesqEmpresas::hideEvent(QHideEvent* event)
-{
+void TfrmPesqEmpresas::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (modalLoop && !event->spontaneous())
         modalLoop->quit();
 }
 
-bool TfrmPesqEmpresas::eventFilter(QObject* watched, QEvent* event)
-{
+bool TfrmPesqEmpresas::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonDblClick)
         guarded([this] { DBGrid1DblClick(); });
     return QWidget::eventFilter(watched, event);

@@ -25,7 +25,8 @@ class TfrmPesqEmpresas final : public QWidget {
     Q_DISABLE_COPY_MOVE(TfrmPesqEmpresas)
 
 public:
-    TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services, QWidget* parent = nullptr);
+    TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services,
+                     QWidget* parent = nullptr);
     ~TfrmPesqEmpresas() override;
 
     // Shows the window application-modal and returns once it is hidden again, however it was closed.
@@ -60,6 +61,7 @@ private:
     const Station& station;
     Services services;
     std::unique_ptr<Query> qrConsulta;
-    QueryTableModel* dsConsulta;
+    // Declared after the queries they show, so they go first.
+    std::unique_ptr<QueryTableModel> dsConsulta;
     QEventLoop* modalLoop = nullptr;
 };

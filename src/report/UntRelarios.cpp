@@ -31,13 +31,11 @@ class ReportRun final {
     Q_DISABLE_COPY_MOVE(ReportRun)
 
 public:
-    ReportRun(QWidget& grid, bool& busy) : grid(grid), busy(busy, true)
-    {
+    ReportRun(QWidget& grid, bool& busy) : grid(grid), busy(busy, true) {
         grid.hide();
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
-    ~ReportRun()
-    {
+    ~ReportRun() {
         grid.show();
         QApplication::restoreOverrideCursor();
     }
@@ -47,13 +45,11 @@ private:
     QScopedValueRollback<bool> busy;
 };
 
-void letInterfaceRepaint()
-{
+void letInterfaceRepaint() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-QPixmap markWhen(bool shown, const QPixmap& mark)
-{
+QPixmap markWhen(bool shown, const QPixmap& mark) {
     return shown ? mark : QPixmap();
 }
 } // namespace
@@ -63,8 +59,7 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmRelarorios>()), station(station),
       services(services), frmPesqEmpresas(search), SQLDravix(std::make_unique<Query>(dmConexao)),
       qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)),
-      exportFolder(QDir::tempPath())
-{
+      exportFolder(QDir::tempPath()) {
     ui->setupUi(this);
     ui->btPesqEmpresa->setIcon(ReportImages::searchIcon());
     ui->btExecutar->setIcon(ReportImages::runIcon());
@@ -87,23 +82,22 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
         const int chave = query.fieldIndex(QStringLiteral("ChaveAcesso"));
         return markWhen(chave >= 0 && !query.text(row, chave).isEmpty(), validated);
     };
-    dsConsulta = new QueryTableModel(*qrConsulta,
-                                     {
-                                         {QStringLiteral("FT"), QStringLiteral("FT"), 19, false, false, invoicedMark},
-                                         {QStringLiteral("VL"), QStringLiteral("VL"), 21, false, false, validatedMark},
-                                         {QStringLiteral("DtEmissao"), QStringLiteral("Emissao"), 120},
-                                         {QStringLiteral("Placa"), QStringLiteral("Placa"), 61},
-                                         {QStringLiteral("Codigo"), QStringLiteral("Codigo"), 55},
-                                         {QStringLiteral("IDMotorista"), QStringLiteral("Cod.Mot."), 56},
-                                         {QStringLiteral("Nome"), QStringLiteral("Nome Motorista"), 170},
-                                         {QStringLiteral("Qtde"), QStringLiteral("Qtde"), 49, true},
-                                         {QStringLiteral("VrUnitario"), QStringLiteral("Valor UN"), 71, true},
-                                         {QStringLiteral("VrTotal"), QStringLiteral("Valor Total"), 84, true, true},
-                                         {QStringLiteral("TpCombustivel"), QStringLiteral("Combustivel"), 143},
-                                         {QStringLiteral("NrCupom"), QStringLiteral("Nr. Cupom"), 69},
-                                         {QStringLiteral("ChaveAcesso"), QStringLiteral("Chave Acesso"), 291},
-                                     },
-                                     this);
+    dsConsulta = std::make_unique<QueryTableModel>(
+        *qrConsulta, QList<GridColumn>{
+                         {QStringLiteral("FT"), QStringLiteral("FT"), 19, false, false, invoicedMark},
+                         {QStringLiteral("VL"), QStringLiteral("VL"), 21, false, false, validatedMark},
+                         {QStringLiteral("DtEmissao"), QStringLiteral("Emissao"), 120},
+                         {QStringLiteral("Placa"), QStringLiteral("Placa"), 61},
+                         {QStringLiteral("Codigo"), QStringLiteral("Codigo"), 55},
+                         {QStringLiteral("IDMotorista"), QStringLiteral("Cod.Mot."), 56},
+                         {QStringLiteral("Nome"), QStringLiteral("Nome Motorista"), 170},
+                         {QStringLiteral("Qtde"), QStringLiteral("Qtde"), 49, true},
+                         {QStringLiteral("VrUnitario"), QStringLiteral("Valor UN"), 71, true},
+                         {QStringLiteral("VrTotal"), QStringLiteral("Valor Total"), 84, true, true},
+                         {QStringLiteral("TpCombustivel"), QStringLiteral("Combustivel"), 143},
+                         {QStringLiteral("NrCupom"), QStringLiteral("Nr. Cupom"), 69},
+                         {QStringLiteral("ChaveAcesso"), QStringLiteral("Chave Acesso"), 291},
+                     });
     QFont bold = ui->DBGrid1->font();
     bold.setBold(true);
     dsConsulta->setBoldFont(bold);
@@ -112,14 +106,13 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
     ui->DBGrid1->setItemDelegateForColumn(0, marks);
     ui->DBGrid1->setItemDelegateForColumn(1, marks);
 
-    dsResumo = new QueryTableModel(*qrResumo,
-                                   {
-                                       {QStringLiteral("TpCombustivel"), QStringLiteral("Despesa"), 196},
-                                       {QStringLiteral("QTDE"), QStringLiteral("Qtde."), 58, true},
-                                       {QStringLiteral("VLUNIT"), QStringLiteral("Valor UN"), 55, true},
-                                       {QStringLiteral("TOTAL"), QStringLiteral("Valor Total"), 75, true},
-                                   },
-                                   this);
+    dsResumo = std::make_unique<QueryTableModel>(
+        *qrResumo, QList<GridColumn>{
+                       {QStringLiteral("TpCombustivel"), QStringLiteral("Despesa"), 196},
+                       {QStringLiteral("QTDE"), QStringLiteral("Qtde."), 58, true},
+                       {QStringLiteral("VLUNIT"), QStringLiteral("Valor UN"), 55, true},
+                       {QStringLiteral("TOTAL"), QStringLiteral("Valor Total"), 75, true},
+                   });
     dsResumo->attach(*ui->DBGrid2);
 
     events = new FormEvents(this, services.messages);
@@ -128,17 +121,18 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
 
 TfrmRelarorios::~TfrmRelarorios() = default;
 
-void TfrmRelarorios::connectHandlers()
-{
+void TfrmRelarorios::connectHandlers() {
     events->onExit(ui->ficd_empresa, [this] { ficd_empresaExit(); });
-    connect(ui->btPesqEmpresa, &QPushButton::clicked, this, [this] { events->run([this] { btPesqEmpresaClick(); }); });
-    connect(ui->btExecutar, &QPushButton::clicked, this, [this] { events->run([this] { btExecutarClick(); }); });
-    connect(ui->btExportar, &QPushButton::clicked, this, [this] { events->run([this] { btExportarClick(); }); });
+    connect(ui->btPesqEmpresa, &QPushButton::clicked, this,
+            [this] { events->run([this] { btPesqEmpresaClick(); }); });
+    connect(ui->btExecutar, &QPushButton::clicked, this,
+            [this] { events->run([this] { btExecutarClick(); }); });
+    connect(ui->btExportar, &QPushButton::clicked, this,
+            [this] { events->run([this] { btExportarClick(); }); });
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { events->run([this] { BitBtn1Click(); }); });
 }
 
-void TfrmRelarorios::showEvent(QShowEvent* event)
-{
+void TfrmRelarorios::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
@@ -149,8 +143,7 @@ void TfrmRelarorios::showEvent(QShowEvent* event)
     events->run([this] { FormShow(); });
 }
 
-void TfrmRelarorios::FormShow()
-{
+void TfrmRelarorios::FormShow() {
     {
         const auto reset = dsConsulta->reset();
         qrConsulta->close();
@@ -165,8 +158,7 @@ void TfrmRelarorios::FormShow()
     ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
 }
 
-void TfrmRelarorios::ficd_empresaExit()
-{
+void TfrmRelarorios::ficd_empresaExit() {
     const QString code = ui->ficd_empresa->text();
     if (code.isEmpty()) {
         ui->fiNomeEmpresa->clear();
@@ -190,8 +182,7 @@ void TfrmRelarorios::ficd_empresaExit()
     ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
 }
 
-void TfrmRelarorios::btPesqEmpresaClick()
-{
+void TfrmRelarorios::btPesqEmpresaClick() {
     frmPesqEmpresas.showModal();
     if (const auto choice = frmPesqEmpresas.takeChoice()) {
         ui->ficd_empresa->setText(choice->id);
@@ -199,16 +190,14 @@ void TfrmRelarorios::btPesqEmpresaClick()
     }
 }
 
-void TfrmRelarorios::bindReportParameters(Query& query, qint32 idEmpresa) const
-{
+void TfrmRelarorios::bindReportParameters(Query& query, qint32 idEmpresa) const {
     query.bindText(QStringLiteral("pcnpj"), station.sCNPJ);
     query.bindInteger(QStringLiteral("pid_empresa"), idEmpresa);
     query.bindDateTime(QStringLiteral("pDtaIni"), QDateTime(ui->fiDtaIni->date(), QTime(0, 0, 0)));
     query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(ui->fiDtaFim->date(), QTime(23, 59, 59)));
 }
 
-void TfrmRelarorios::btExecutarClick()
-{
+void TfrmRelarorios::btExecutarClick() {
     if (busy)
         return;
     if (ui->ficd_empresa->text().isEmpty()) {
@@ -227,14 +216,20 @@ void TfrmRelarorios::btExecutarClick()
         const auto reset = dsConsulta->reset();
         qrConsulta->close();
         qrConsulta->clearSql();
-        qrConsulta->addLine(QStringLiteral("SELECT ZeltoMov.*, VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome"));
+        qrConsulta->addLine(
+            QStringLiteral("SELECT ZeltoMov.*, VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome"));
         qrConsulta->addLine(QStringLiteral("FROM ZeltoMov"));
-        qrConsulta->addLine(QStringLiteral("INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo"));
-        qrConsulta->addLine(QStringLiteral("LEFT OUTER JOIN Motoristas ON Motoristas.id_empresa = ZeltoMov.ID_EMPRESA AND"));
-        qrConsulta->addLine(QStringLiteral("                              Motoristas.Codigo     = ZeltoMov.IDMotorista"));
+        qrConsulta->addLine(
+            QStringLiteral("INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo"));
+        qrConsulta->addLine(
+            QStringLiteral("LEFT OUTER JOIN Motoristas ON Motoristas.id_empresa = ZeltoMov.ID_EMPRESA AND"));
+        qrConsulta->addLine(
+            QStringLiteral("                              Motoristas.Codigo     = ZeltoMov.IDMotorista"));
         qrConsulta->addLine(QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :pCNPJ AND"));
-        qrConsulta->addLine(QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.ID_EMPRESA  AND"));
-        qrConsulta->addLine(QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
+        qrConsulta->addLine(
+            QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.ID_EMPRESA  AND"));
+        qrConsulta->addLine(
+            QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
         qrConsulta->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
         qrConsulta->addLine(QStringLiteral("      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND"));
         qrConsulta->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
@@ -243,7 +238,8 @@ void TfrmRelarorios::btExecutarClick()
             qrConsulta->addLine(QStringLiteral("and ZeltoMov.ChaveAcesso = '' "));
             break;
         case 1:
-            qrConsulta->addLine(QStringLiteral("and ZeltoMov.ChaveAcesso <> '' and ZeltoMov.Faturado <> 'S' "));
+            qrConsulta->addLine(
+                QStringLiteral("and ZeltoMov.ChaveAcesso <> '' and ZeltoMov.Faturado <> 'S' "));
             break;
         case 2:
             qrConsulta->addLine(QStringLiteral("and ZeltoMov.Faturado = 'S' "));
@@ -270,11 +266,14 @@ void TfrmRelarorios::btExecutarClick()
     qrResumo->close();
     qrResumo->clearSql();
     // A fuel whose quantities sum to zero has no unit value; it must not make the whole summary fail.
-    qrResumo->addLine(QStringLiteral("SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / NULLIF(SUM(Qtde), 0) AS "
-                                     "VLUNIT , SUM(VrTotal) AS TOTAL "));
+    qrResumo->addLine(
+        QStringLiteral("SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / NULLIF(SUM(Qtde), 0) AS "
+                       "VLUNIT , SUM(VrTotal) AS TOTAL "));
     qrResumo->addLine(QStringLiteral("FROM ZeltoMov"));
-    qrResumo->addLine(QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :PCNPJ              AND"));
-    qrResumo->addLine(QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND"));
+    qrResumo->addLine(
+        QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :PCNPJ              AND"));
+    qrResumo->addLine(
+        QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND"));
     qrResumo->addLine(QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
     qrResumo->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
     qrResumo->addLine(QStringLiteral("      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND"));
@@ -285,15 +284,13 @@ void TfrmRelarorios::btExecutarClick()
     qrResumo->first();
 }
 
-void TfrmRelarorios::btExportarClick()
-{
+void TfrmRelarorios::btExportarClick() {
     if (busy)
         return;
     pExcelADOQuery(QStringLiteral("Abastecimentos"));
 }
 
-void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo)
-{
+void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo) {
     const QScopedValueRollback<bool> exporting(busy, true);
     letInterfaceRepaint();
     if (!qrConsulta->isOpen())
@@ -315,7 +312,6 @@ void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo)
                               .arg(QDir::toNativeSeparators(path)));
 }
 
-void TfrmRelarorios::BitBtn1Click()
-{
+void TfrmRelarorios::BitBtn1Click() {
     close();
 }

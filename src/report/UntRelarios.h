@@ -61,8 +61,9 @@ private:
     std::unique_ptr<Query> SQLDravix;
     std::unique_ptr<Query> qrConsulta;
     std::unique_ptr<Query> qrResumo;
-    QueryTableModel* dsConsulta;
-    QueryTableModel* dsResumo;
+    // Declared after the queries they show, so they go first.
+    std::unique_ptr<QueryTableModel> dsConsulta;
+    std::unique_ptr<QueryTableModel> dsResumo;
     QString exportFolder;
 
     double rQtde = 0;

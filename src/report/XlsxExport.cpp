@@ -20,8 +20,7 @@ const char* const dateTimeFormat = "dd/mm/yyyy hh:mm:ss";
 
 enum class CellKind { Empty, Number, DateTime, Text };
 
-CellKind kindOf(const QVariant& value)
-{
+CellKind kindOf(const QVariant& value) {
     if (!value.isValid() || value.isNull())
         return CellKind::Empty;
     switch (value.metaType().id()) {
@@ -41,7 +40,8 @@ CellKind kindOf(const QVariant& value)
     case QMetaType::QDateTime:
     case QMetaType::QDate: {
         // The spreadsheet's calendar starts in 1900; earlier moments go as text.
-        const QDate day = value.metaType().id() == QMetaType::QDate ? value.toDate() : value.toDateTime().date();
+        const QDate day =
+            value.metaType().id() == QMetaType::QDate ? value.toDate() : value.toDateTime().date();
         return day.isValid() && day.year() >= 1900 ? CellKind::DateTime : CellKind::Text;
     }
     default:
@@ -49,8 +49,7 @@ CellKind kindOf(const QVariant& value)
     }
 }
 
-QString textOf(const QVariant& value)
-{
+QString textOf(const QVariant& value) {
     if (value.metaType().id() == QMetaType::QDateTime)
         return value.toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
     if (value.metaType().id() == QMetaType::QDate)
@@ -59,8 +58,7 @@ QString textOf(const QVariant& value)
 }
 
 // How many characters the spreadsheet shows for a cell, to fit the column to its widest one.
-int shownLength(const QVariant& value)
-{
+int shownLength(const QVariant& value) {
     switch (kindOf(value)) {
     case CellKind::Empty:
         return 0;
@@ -74,20 +72,18 @@ int shownLength(const QVariant& value)
     return 0;
 }
 
-lxw_datetime spreadsheetMoment(const QVariant& value)
-{
-    const QDateTime moment = value.metaType().id() == QMetaType::QDate ? value.toDate().startOfDay()
-                                                                        : value.toDateTime();
+lxw_datetime spreadsheetMoment(const QVariant& value) {
+    const QDateTime moment =
+        value.metaType().id() == QMetaType::QDate ? value.toDate().startOfDay() : value.toDateTime();
     const QDate day = moment.date();
     const QTime time = moment.time();
-    return lxw_datetime{day.year(), day.month(), day.day(), time.hour(), time.minute(),
-                        time.second() + time.msec() / 1000.0};
+    return lxw_datetime{day.year(),  day.month(),   day.day(),
+                        time.hour(), time.minute(), time.second() + time.msec() / 1000.0};
 }
 
 // A cell that can't take its value takes the value's text, and failing that stays empty.
 void writeCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, const QVariant& value,
-               lxw_format* dateFormat)
-{
+               lxw_format* dateFormat) {
     lxw_error written = LXW_NO_ERROR;
     switch (kindOf(value)) {
     case CellKind::Empty:
@@ -114,8 +110,7 @@ class UnfinishedFile final {
 
 public:
     explicit UnfinishedFile(QString path) : path(std::move(path)) {}
-    ~UnfinishedFile()
-    {
+    ~UnfinishedFile() {
         if (!finished)
             QFile::remove(path);
     }
@@ -130,22 +125,19 @@ class Workbook final {
     Q_DISABLE_COPY_MOVE(Workbook)
 
 public:
-    explicit Workbook(const QString& path)
-    {
+    explicit Workbook(const QString& path) {
         lxw_workbook_options options{};
         // Rows go to disk as they are written, so a long result doesn't pile up in memory.
         options.constant_memory = LXW_TRUE;
         book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
     }
-    ~Workbook()
-    {
+    ~Workbook() {
         if (book)
             workbook_close(book);
     }
     lxw_workbook* get() const { return book; }
     // Assembles and writes the file: this is where a write failure shows.
-    lxw_error close()
-    {
+    lxw_error close() {
         lxw_workbook* closing = book;
         book = nullptr;
         return workbook_close(closing);
@@ -155,14 +147,14 @@ private:
     lxw_workbook* book = nullptr;
 };
 
-QString reserveUniqueName(const QString& folder, const QString& title)
-{
+QString reserveUniqueName(const QString& folder, const QString& title) {
     QTemporaryFile reserved(QDir(folder).filePath(title + QStringLiteral("_XXXXXX.xlsx")));
     reserved.setAutoRemove(false);
     if (!reserved.open())
-        throw ExportError(QStringLiteral("Não foi possível criar a planilha na pasta \"%1\": a pasta não existe "
-                                         "ou não permite gravação")
-                              .arg(QDir::toNativeSeparators(folder)));
+        throw ExportError(
+            QStringLiteral("Não foi possível criar a planilha na pasta \"%1\": a pasta não existe "
+                           "ou não permite gravação")
+                .arg(QDir::toNativeSeparators(folder)));
     const QString path = reserved.fileName();
     reserved.close();
     return path;
@@ -170,8 +162,7 @@ QString reserveUniqueName(const QString& folder, const QString& title)
 } // namespace
 
 QString exportWorkbook(const QString& folder, const QString& title, const QList<ExportColumn>& columns,
-                       const Query& rows, const std::function<void()>& keepResponsive)
-{
+                       const Query& rows, const std::function<void()>& keepResponsive) {
     const QString path = reserveUniqueName(folder, title);
     UnfinishedFile unfinished(path);
     const QString shownPath = QDir::toNativeSeparators(path);
@@ -208,7 +199,8 @@ QString exportWorkbook(const QString& folder, const QString& title, const QList<
             keepResponsive();
         for (int c = 0; c < columns.size(); ++c) {
             if (columns.at(c).field >= 0)
-                writeCell(sheet, lxw_row_t(r + 1), lxw_col_t(c), rows.value(r, columns.at(c).field), dateFormat);
+                writeCell(sheet, lxw_row_t(r + 1), lxw_col_t(c), rows.value(r, columns.at(c).field),
+                          dateFormat);
         }
     }
 

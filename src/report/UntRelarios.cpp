@@ -136,9 +136,9 @@ void TfrmRelarorios::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    if (parentWidget() && !property("placed").toBool()) {
+    if (parentWidget() && !placed) {
         move(parentWidget()->window()->geometry().center() - rect().center());
-        setProperty("placed", true);
+        placed = true;
     }
     events->run([this] { FormShow(); });
 }

@@ -66,6 +66,7 @@ private:
     std::unique_ptr<QueryTableModel> dsResumo;
     QString exportFolder;
 
+    bool placed = false; // centred on the main window at its first showing
     double rQtde = 0;
     double rValor = 0;
     // A run or an export lets the interface repaint while it works; a second one must not start inside it.

@@ -144,6 +144,8 @@ private slots:
     void runShowsTheWaitSign();
     void failedRunRestoresTheWindow_data();
     void failedRunRestoresTheWindow();
+    void failedSummaryKeepsTheListAndTotals_data();
+    void failedSummaryKeepsTheListAndTotals();
     void closedConnectionIsReopenedByTheRun();
     void exportWritesATypedWorkbook_data();
     void exportWritesATypedWorkbook();
@@ -692,6 +694,35 @@ void tst_UntRelarios::failedRunRestoresTheWindow() {
     QCOMPARE(report.messages.count(), 1);
     QCOMPARE(report.emissoes(), QStringList{QStringLiteral("15/03/2024 08:00:00")});
     QCOMPARE(report.total()->text(), QStringLiteral("238,55"));
+}
+
+void tst_UntRelarios::failedSummaryKeepsTheListAndTotals_data()
+{
+    TestDatabase::addDriverRows();
+}
+
+void tst_UntRelarios::failedSummaryKeepsTheListAndTotals()
+{
+    QFETCH(QString, driver);
+    ReportWindow report(driver);
+    addStatusFuelings(report.db);
+    report.show();
+    report.run(QStringLiteral("10"), Todos);
+    // The list takes every column of the fuelings; only the summary names the fuel's.
+    report.db.exec(QStringLiteral("ALTER TABLE ZeltoMov RENAME COLUMN TpCombustivel TO Combustivel"));
+
+    report.run(QStringLiteral("10"), Faturado);
+
+    QCOMPARE(report.messages.count(), 1);
+    QCOMPARE(report.messages.last().caption, QStringLiteral("KORVAPosto"));
+    QVERIFY2(report.messages.last().text.contains(QLatin1String("TpCombustivel")),
+             qPrintable(report.messages.last().text));
+    QCOMPARE(report.emissoes(), QStringList({"15/03/2024 10:00:00", "15/03/2024 12:00:00"}));
+    QCOMPARE(report.qtde()->text(), QStringLiteral("220,00"));
+    QCOMPARE(report.total()->text(), QStringLiteral("1.352,30"));
+    QCOMPARE(report.summaryRows(), QStringList());
+    QVERIFY(report.grid()->isVisible());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void tst_UntRelarios::closedConnectionIsReopenedByTheRun() {

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 using namespace fixture;
@@ -56,8 +55,6 @@ private slots:
     void clientLinkedTwiceIsListedTwice();
     void closingHandsOverTheRowTheUserWasOn_data();
     void closingHandsOverTheRowTheUserWasOn();
-    void showModalReturnsOnceClosed_data();
-    void showModalReturnsOnceClosed();
     void databaseErrorLeavesTheListEmpty_data();
     void databaseErrorLeavesTheListEmpty();
 };
@@ -213,28 +210,6 @@ void tst_UntPesqEmpresas::closingHandsOverTheRowTheUserWasOn() {
         // Taking the choice closes the result: nothing is handed over twice.
         QVERIFY(!search.window->takeChoice());
     }
-}
-
-void tst_UntPesqEmpresas::showModalReturnsOnceClosed_data() {
-    TestDatabase::addDriverRows();
-}
-
-void tst_UntPesqEmpresas::showModalReturnsOnceClosed() {
-    QFETCH(QString, driver);
-    SearchWindow search(driver);
-    bool wasModalAndListed = false;
-    QTimer::singleShot(0, search.window.get(), [&] {
-        wasModalAndListed =
-            search.window->isVisible() && search.window->isModal() && search.razoes() == everyClient;
-        search.clickRow(1);
-        search.window->close();
-    });
-    search.window->showModal();
-
-    QVERIFY(wasModalAndListed);
-    QVERIFY(!search.window->isVisible());
-    QVERIFY(!search.window->isModal());
-    QCOMPARE(search.window->takeChoice()->razao, everyClient.at(1));
 }
 
 void tst_UntPesqEmpresas::databaseErrorLeavesTheListEmpty_data() {

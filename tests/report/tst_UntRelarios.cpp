@@ -1,5 +1,7 @@
 #include "ReportFixture.h"
 
+#include "common/WaitIndicator.h"
+#include "fueling/UntLancamento.h"
 #include "report/ReportImages.h"
 #include "report/UntPesqEmpresas.h"
 #include "report/UntRelarios.h"
@@ -116,6 +118,29 @@ bool samePicture(const QVariant& shown, const QPixmap& expected) {
 }
 } // namespace
 
+namespace {
+class NoWait final : public WaitIndicator {
+public:
+    void showWait() override { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+    void closeWait() override {}
+};
+
+// What the fueling window needs besides the clients: the vehicle's make, model and tank, its fuel with the
+// price agreed with the station, and a fueling of it at another station earlier (the previous odometer).
+void addFuelingCatalogue(TestDatabase& db) {
+    db.exec(QStringLiteral(R"(
+INSERT INTO VeiMarcas (ID, Marca) VALUES (1, 'Volvo');
+INSERT INTO VeiModelos (ID, Modelo) VALUES (1, 'FH 540');
+INSERT INTO AdicionaisVeiculos (idVeiculo, CapTanque, RendMinimo, RendMaximo) VALUES (100, 300, 2, 14);
+INSERT INTO TBItem (cd_item, descricao, id_empresa) VALUES (1, 'DIESEL S10', 10);
+INSERT INTO VeiculoComb (id_veiculo, cd_item) VALUES (100, 1);
+INSERT INTO PostoItem (id_posto, cd_item, valor, margem) VALUES (7, 1, 5.9, 5);
+INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, IDPosto, KmAtual, Empresa, Qtde, VrTotal, TpCombustivel)
+    VALUES (100, '2024-03-14 08:00:00.000', 9, 1000, 4, 50, 295, 'DIESEL S10');
+)"));
+}
+} // namespace
+
 class tst_UntRelarios : public QObject {
     Q_OBJECT
 
@@ -154,6 +179,8 @@ private slots:
     void exportToAnUnwritableFolderLeavesNothing_data();
     void exportToAnUnwritableFolderLeavesNothing();
     void longExportKeepsTheInterfaceAliveAndRunsOnce();
+    void fuelingStoredByTheFuelingWindowIsReported_data();
+    void fuelingStoredByTheFuelingWindowIsReported();
 };
 
 void tst_UntRelarios::windowAsCreated() {
@@ -548,20 +575,22 @@ void tst_UntRelarios::statusMarks() {
     QCOMPARE(model.index(0, 1).data().toString(), QString());
 }
 
-void tst_UntRelarios::numbersInTheBrazilianForm_data()
-{
+void tst_UntRelarios::numbersInTheBrazilianForm_data() {
     QTest::addColumn<double>("qtde");
     QTest::addColumn<double>("total");
     QTest::addColumn<QString>("shownQtde");
     QTest::addColumn<QString>("shownTotal");
-    QTest::newRow("quantity with three decimals") << 45.678 << 100.0 << "45,68" << "100,00";
-    QTest::newRow("negative amount") << 10.0 << -1234.5 << "10,00" << "-1.234,50";
-    QTest::newRow("thousands") << 1000.0 << 5890.0 << "1.000,00" << "5.890,00";
-    QTest::newRow("zero") << 0.0 << 0.0 << "0,00" << "0,00";
+    QTest::newRow("quantity with three decimals") << 45.678 << 100.0 << "45,68"
+                                                  << "100,00";
+    QTest::newRow("negative amount") << 10.0 << -1234.5 << "10,00"
+                                     << "-1.234,50";
+    QTest::newRow("thousands") << 1000.0 << 5890.0 << "1.000,00"
+                               << "5.890,00";
+    QTest::newRow("zero") << 0.0 << 0.0 << "0,00"
+                          << "0,00";
 }
 
-void tst_UntRelarios::numbersInTheBrazilianForm()
-{
+void tst_UntRelarios::numbersInTheBrazilianForm() {
     QFETCH(double, qtde);
     QFETCH(double, total);
     QFETCH(QString, shownQtde);
@@ -696,13 +725,11 @@ void tst_UntRelarios::failedRunRestoresTheWindow() {
     QCOMPARE(report.total()->text(), QStringLiteral("238,55"));
 }
 
-void tst_UntRelarios::failedSummaryKeepsTheListAndTotals_data()
-{
+void tst_UntRelarios::failedSummaryKeepsTheListAndTotals_data() {
     TestDatabase::addDriverRows();
 }
 
-void tst_UntRelarios::failedSummaryKeepsTheListAndTotals()
-{
+void tst_UntRelarios::failedSummaryKeepsTheListAndTotals() {
     QFETCH(QString, driver);
     ReportWindow report(driver);
     addStatusFuelings(report.db);
@@ -905,6 +932,77 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     QVERIFY(qFuzzyCompare(book.cell(QStringLiteral("C4501")).value.toDouble(),
                           serialOf(QDateTime(today, QTime(12, 29, 50)))));
     QCOMPARE(report.grid()->currentIndex().row(), 4499);
+}
+
+void tst_UntRelarios::fuelingStoredByTheFuelingWindowIsReported_data() {
+    TestDatabase::addDriverRows();
+}
+
+void tst_UntRelarios::fuelingStoredByTheFuelingWindowIsReported() {
+    QFETCH(QString, driver);
+    ReportWindow report(driver);
+    addFuelingCatalogue(report.db);
+    NoWait wait;
+    TfrmLancamento fueling(report.db.connection(), station,
+                           Services{report.messages, report.clock, report.shell}, wait);
+    fueling.show();
+    QVERIFY(QTest::qWaitForWindowActive(&fueling));
+    const auto typeAndEnter = [](const QString& text) {
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    typeAndEnter(QStringLiteral("ABC1234"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // the plate's lookup button
+    fueling.findChild<QLineEdit*>(QStringLiteral("fiQtde"))->setFocus(Qt::TabFocusReason);
+    for (const char* typed : {"40", "236", "1500", "55", "1234"})
+        typeAndEnter(QLatin1String(typed));
+    QTest::mouseClick(fueling.findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+    QCOMPARE(report.messages.count(), 1);
+    QCOMPARE(report.messages.last().text, QStringLiteral("Dados Gravados Com Sucesso!"));
+    QVERIFY(fueling.isHidden());
+
+    report.show();
+    const QString listed =
+        QStringLiteral("||15/03/2024 10:00:00|ABC1234|V-01|55|Joao da Silva|40,00|5,90|236,00|"
+                       "DIESEL S10||");
+    const QStringList summary{QStringLiteral("DIESEL S10|40,00|5,90|236,00")};
+    const auto expectRun = [&](Tipo tipo, const QString& row) {
+        report.run(QStringLiteral("10"), tipo);
+        QCOMPARE(rowTexts(*report.grid()), row.isEmpty() ? QStringList() : QStringList{row});
+        QCOMPARE(report.qtde()->text(), row.isEmpty() ? QStringLiteral("0,00") : QStringLiteral("40,00"));
+        QCOMPARE(report.total()->text(), row.isEmpty() ? QStringLiteral("0,00") : QStringLiteral("236,00"));
+        QCOMPARE(report.summaryRows(), summary);
+    };
+    expectRun(Lancado, listed);
+    expectRun(Validado, QString());
+    expectRun(Faturado, QString());
+    expectRun(Todos, listed);
+
+    report.exportReport();
+    QCOMPARE(report.shell.opened.size(), 1);
+    const Workbook book = readWorkbook(report.shell.opened.first().toLocalFile());
+    QCOMPARE(book.lastRow, 2);
+    QCOMPARE(book.cell(QStringLiteral("C2")).format, QStringLiteral("dd/mm/yyyy hh:mm:ss"));
+    QVERIFY(qFuzzyCompare(book.cell(QStringLiteral("C2")).value.toDouble(), serialOf(report.clock.moment)));
+    QCOMPARE(book.cell(QStringLiteral("D2")).value, QStringLiteral("ABC1234"));
+    QVERIFY(qFuzzyCompare(book.cell(QStringLiteral("H2")).value.toDouble(), 40));
+    QVERIFY(qFuzzyCompare(book.cell(QStringLiteral("J2")).value.toDouble(), 236));
+    for (const char* empty : {"A2", "B2", "L2", "M2"})
+        QVERIFY2(!book.has(QLatin1String(empty)), empty);
+
+    // The receipt validated, then the fueling invoiced, by the fleet system.
+    report.db.exec(QStringLiteral("UPDATE ZeltoMov SET ChaveAcesso = '%1', Faturado = 'N' WHERE IDPosto = 7")
+                       .arg(chaveC));
+    expectRun(Lancado, QString());
+    expectRun(Validado, listed + chaveC);
+    report.db.exec(QStringLiteral("UPDATE ZeltoMov SET Faturado = 'S' WHERE IDPosto = 7"));
+    expectRun(Validado, QString());
+    expectRun(Faturado, listed + chaveC);
+    QVERIFY(samePicture(report.grid()->model()->index(0, 0).data(Qt::DecorationRole),
+                        ReportImages::invoicedMark()));
+    QVERIFY(samePicture(report.grid()->model()->index(0, 1).data(Qt::DecorationRole),
+                        ReportImages::validatedMark()));
+    QCOMPARE(report.messages.count(), 1);
 }
 
 QTEST_MAIN(tst_UntRelarios)

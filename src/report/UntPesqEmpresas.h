@@ -2,10 +2,22 @@
 
 #include "common/Services.h"
 
+#include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QEventLoop;
+class Query;
+class QueryTableModel;
 class TdmConexao;
 struct Station;
+
+namespace Ui {
+class TfrmPesqEmpresas;
+}
 
 // The client search window, shown modally by the report window.
 class TfrmPesqEmpresas final : public QWidget {
@@ -13,6 +25,43 @@ class TfrmPesqEmpresas final : public QWidget {
     Q_DISABLE_COPY_MOVE(TfrmPesqEmpresas)
 
 public:
-    TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services, QWidget* parent = nullptr);
+    TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services,
+                     QWidget* parent = nullptr);
     ~TfrmPesqEmpresas() override;
+
+    // Shows the window application-modal and returns once it is hidden again, however it was closed.
+    void showModal();
+
+    // What the window hands over after it closed: the id and razao of the result's current row, after which
+    // the result is closed. A closed or empty result means no choice.
+    struct Choice {
+        QString id;
+        QString razao;
+    };
+    std::optional<Choice> takeChoice();
+
+    // Handlers. Qt reaches them guarded; called directly, their errors propagate.
+    void FormShow();
+    void fiNomeChange();
+    void DBGrid1DblClick();
+    void btSairClick();
+
+    const Query& searchQuery() const { return *qrConsulta; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void guarded(const std::function<void()>& handler);
+    void showQueryRow();
+
+    std::unique_ptr<Ui::TfrmPesqEmpresas> ui;
+    const Station& station;
+    Services services;
+    std::unique_ptr<Query> qrConsulta;
+    // Declared after the queries they show, so they go first.
+    std::unique_ptr<QueryTableModel> dsConsulta;
+    QEventLoop* modalLoop = nullptr;
 };

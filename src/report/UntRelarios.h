@@ -2,11 +2,21 @@
 
 #include "common/Services.h"
 
+#include <QString>
 #include <QWidget>
 
+#include <memory>
+
+class FormEvents;
+class Query;
+class QueryTableModel;
 class TdmConexao;
 class TfrmPesqEmpresas;
 struct Station;
+
+namespace Ui {
+class TfrmRelarorios;
+}
 
 // The fueling report window.
 class TfrmRelarorios final : public QWidget {
@@ -17,4 +27,48 @@ public:
     TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Services services, TfrmPesqEmpresas& search,
                    QWidget* parent = nullptr);
     ~TfrmRelarorios() override;
+
+    // Handlers. Qt reaches them guarded; called directly, their errors propagate.
+    void FormShow();
+    void ficd_empresaExit();
+    void btPesqEmpresaClick();
+    void btExecutarClick();
+    void btExportarClick();
+    void BitBtn1Click();
+
+    // Writes the report result to a new workbook titled sTitulo and opens it with the desktop's program.
+    void pExcelADOQuery(const QString& sTitulo);
+
+    // Where exported workbooks are saved: the user's temporary folder unless set.
+    void setExportFolder(const QString& folder) { exportFolder = folder; }
+
+    // The report result and the summary, so the statements sent can be looked at.
+    const Query& reportQuery() const { return *qrConsulta; }
+    const Query& summaryQuery() const { return *qrResumo; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void connectHandlers();
+    void bindReportParameters(Query& query, qint32 idEmpresa) const;
+
+    std::unique_ptr<Ui::TfrmRelarorios> ui;
+    const Station& station;
+    Services services;
+    TfrmPesqEmpresas& frmPesqEmpresas;
+    FormEvents* events;
+    std::unique_ptr<Query> SQLDravix;
+    std::unique_ptr<Query> qrConsulta;
+    std::unique_ptr<Query> qrResumo;
+    // Declared after the queries they show, so they go first.
+    std::unique_ptr<QueryTableModel> dsConsulta;
+    std::unique_ptr<QueryTableModel> dsResumo;
+    QString exportFolder;
+
+    bool placed = false; // centred on the main window at its first showing
+    double rQtde = 0;
+    double rValor = 0;
+    // A run or an export lets the interface repaint while it works; a second one must not start inside it.
+    bool busy = false;
 };

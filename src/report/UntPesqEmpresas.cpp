@@ -1,0 +1,125 @@
+#include "UntPesqEmpresas.h"
+
+#include "ui_UntPesqEmpresas.h"
+
+#include "QueryTableModel.h"
+#include "ReportImages.h"
+#include "common/ErrorReport.h"
+#include "common/Station.h"
+#include "db/UntConexao.h"
+
+#include <QEvent>
+#include <QEventLoop>
+#include <QShowEvent>
+
+TfrmPesqEmpresas::TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmPesqEmpresas>()), station(station),
+      services(services), qrConsulta(std::make_unique<Query>(dmConexao)) {
+    ui->setupUi(this);
+    ui->btSair->setIcon(ReportImages::exitIcon());
+
+    dsConsulta = std::make_unique<QueryTableModel>(
+        *qrConsulta, QList<GridColumn>{
+                         {QStringLiteral("id"), QStringLiteral("Código"), 48},
+                         {QStringLiteral("razao"), QStringLiteral("Razão"), 338},
+                         {QStringLiteral("cnpj"), QStringLiteral("CNPJ"), 134},
+                     });
+    dsConsulta->attach(*ui->DBGrid1);
+
+    connect(ui->fiNome, &QLineEdit::textChanged, this, [this] { guarded([this] { fiNomeChange(); }); });
+    connect(ui->btSair, &QPushButton::clicked, this, [this] { guarded([this] { btSairClick(); }); });
+    // A double-click anywhere in the list picks, below the last row too.
+    ui->DBGrid1->viewport()->installEventFilter(this);
+}
+
+TfrmPesqEmpresas::~TfrmPesqEmpresas() = default;
+
+void TfrmPesqEmpresas::guarded(const std::function<void()>& handler) {
+    runGuarded(services.messages, this, handler);
+}
+
+void TfrmPesqEmpresas::showModal() {
+    setWindowModality(Qt::ApplicationModal);
+    if (parentWidget()) {
+        const QWidget* owner = parentWidget()->window();
+        move(owner->geometry().center() - rect().center());
+    }
+    show();
+    raise();
+    activateWindow();
+    if (isVisible()) {
+        QEventLoop loop;
+        modalLoop = &loop;
+        loop.exec();
+        modalLoop = nullptr;
+    }
+    setWindowModality(Qt::NonModal);
+}
+
+std::optional<TfrmPesqEmpresas::Choice> TfrmPesqEmpresas::takeChoice() {
+    if (!qrConsulta->isOpen() || qrConsulta->isEmpty())
+        return std::nullopt;
+    Choice choice{qrConsulta->asString(QStringLiteral("id")), qrConsulta->asString(QStringLiteral("razao"))};
+    const auto reset = dsConsulta->reset();
+    qrConsulta->close();
+    return choice;
+}
+
+void TfrmPesqEmpresas::FormShow() {
+    // Clearing the name is a change of it, and the change lists every client; an empty name needs that run
+    // too.
+    if (ui->fiNome->text().isEmpty())
+        guarded([this] { fiNomeChange(); });
+    else
+        ui->fiNome->clear();
+    ui->fiNome->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmPesqEmpresas::fiNomeChange() {
+    const auto reset = dsConsulta->reset();
+    qrConsulta->close();
+    qrConsulta->clearSql();
+    qrConsulta->addLine(QStringLiteral("SELECT * "));
+    qrConsulta->addLine(QStringLiteral("FROM Empresas"));
+    qrConsulta->addLine(QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id"));
+    qrConsulta->addLine(QStringLiteral("WHERE ZeltoPostos.Cnpj = :pCNPJ"));
+    const QString nome = ui->fiNome->text();
+    if (!nome.isEmpty()) {
+        // The typed text is a LIKE pattern on purpose: "%" and "_" keep their roles.
+        qrConsulta->addLine(QStringLiteral("and razao like :prazao"));
+        qrConsulta->bindText(QStringLiteral("prazao"), QLatin1Char('%') + nome + QLatin1Char('%'));
+    }
+    qrConsulta->bindText(QStringLiteral("pCNPJ"), station.sCNPJ);
+    qrConsulta->open();
+}
+
+void TfrmPesqEmpresas::DBGrid1DblClick() {
+    close();
+}
+
+void TfrmPesqEmpresas::btSairClick() {
+    {
+        const auto reset = dsConsulta->reset();
+        qrConsulta->close();
+    }
+    close();
+}
+
+void TfrmPesqEmpresas::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void TfrmPesqEmpresas::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (modalLoop && !event->spontaneous())
+        modalLoop->quit();
+}
+
+bool TfrmPesqEmpresas::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        guarded([this] { DBGrid1DblClick(); });
+    return QWidget::eventFilter(watched, event);
+}

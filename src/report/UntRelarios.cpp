@@ -1,0 +1,317 @@
+#include "UntRelarios.h"
+
+#include "ui_UntRelarios.h"
+
+#include "MarkDelegate.h"
+#include "QueryTableModel.h"
+#include "ReportImages.h"
+#include "UntPesqEmpresas.h"
+#include "XlsxExport.h"
+#include "common/Clock.h"
+#include "common/FormEvents.h"
+#include "common/Messages.h"
+#include "common/Shell.h"
+#include "common/Station.h"
+#include "db/UntConexao.h"
+#include "format/UntProcedimentos.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
+#include <QShowEvent>
+#include <QUrl>
+
+namespace {
+const QString caution = QStringLiteral("Atenção!");
+
+// While a report runs the grid is hidden, uncovering "Aguarde...", and the pointer is the hourglass; both
+// come back however the run ends.
+class ReportRun final {
+    Q_DISABLE_COPY_MOVE(ReportRun)
+
+public:
+    ReportRun(QWidget& grid, bool& busy) : grid(grid), busy(busy, true) {
+        grid.hide();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~ReportRun() {
+        grid.show();
+        QApplication::restoreOverrideCursor();
+    }
+
+private:
+    QWidget& grid;
+    QScopedValueRollback<bool> busy;
+};
+
+void letInterfaceRepaint() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QPixmap markWhen(bool shown, const QPixmap& mark) {
+    return shown ? mark : QPixmap();
+}
+} // namespace
+
+TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Services services,
+                               TfrmPesqEmpresas& search, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmRelarorios>()), station(station),
+      services(services), frmPesqEmpresas(search), SQLDravix(std::make_unique<Query>(dmConexao)),
+      qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)),
+      exportFolder(QDir::tempPath()) {
+    ui->setupUi(this);
+    ui->btPesqEmpresa->setIcon(ReportImages::searchIcon());
+    ui->btExecutar->setIcon(ReportImages::runIcon());
+    ui->btExportar->setIcon(ReportImages::spreadsheetIcon());
+    ui->BitBtn1->setIcon(ReportImages::exitIcon());
+    ui->ficd_empresa->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), ui->ficd_empresa));
+    ui->fiTipoItens->setId(ui->tipoLancado, 0);
+    ui->fiTipoItens->setId(ui->tipoValidado, 1);
+    ui->fiTipoItens->setId(ui->tipoFaturado, 2);
+    ui->fiTipoItens->setId(ui->tipoTodos, 3);
+
+    const QPixmap validated = ReportImages::validatedMark();
+    const QPixmap invoiced = ReportImages::invoicedMark();
+    const auto invoicedMark = [invoiced](const Query& query, int row) {
+        const int faturado = query.fieldIndex(QStringLiteral("Faturado"));
+        return markWhen(faturado >= 0 && query.text(row, faturado) == QLatin1String("S"), invoiced);
+    };
+    const auto validatedMark = [validated](const Query& query, int row) {
+        const int chave = query.fieldIndex(QStringLiteral("ChaveAcesso"));
+        return markWhen(chave >= 0 && !query.text(row, chave).isEmpty(), validated);
+    };
+    dsConsulta = std::make_unique<QueryTableModel>(
+        *qrConsulta, QList<GridColumn>{
+                         {QStringLiteral("FT"), QStringLiteral("FT"), 19, false, false, invoicedMark},
+                         {QStringLiteral("VL"), QStringLiteral("VL"), 21, false, false, validatedMark},
+                         {QStringLiteral("DtEmissao"), QStringLiteral("Emissao"), 120},
+                         {QStringLiteral("Placa"), QStringLiteral("Placa"), 61},
+                         {QStringLiteral("Codigo"), QStringLiteral("Codigo"), 55},
+                         {QStringLiteral("IDMotorista"), QStringLiteral("Cod.Mot."), 56},
+                         {QStringLiteral("Nome"), QStringLiteral("Nome Motorista"), 170},
+                         {QStringLiteral("Qtde"), QStringLiteral("Qtde"), 49, true},
+                         {QStringLiteral("VrUnitario"), QStringLiteral("Valor UN"), 71, true},
+                         {QStringLiteral("VrTotal"), QStringLiteral("Valor Total"), 84, true, true},
+                         {QStringLiteral("TpCombustivel"), QStringLiteral("Combustivel"), 143},
+                         {QStringLiteral("NrCupom"), QStringLiteral("Nr. Cupom"), 69},
+                         {QStringLiteral("ChaveAcesso"), QStringLiteral("Chave Acesso"), 291},
+                     });
+    QFont bold = ui->DBGrid1->font();
+    bold.setBold(true);
+    dsConsulta->setBoldFont(bold);
+    dsConsulta->attach(*ui->DBGrid1);
+    auto* marks = new MarkDelegate(ui->DBGrid1);
+    ui->DBGrid1->setItemDelegateForColumn(0, marks);
+    ui->DBGrid1->setItemDelegateForColumn(1, marks);
+
+    dsResumo = std::make_unique<QueryTableModel>(
+        *qrResumo, QList<GridColumn>{
+                       {QStringLiteral("TpCombustivel"), QStringLiteral("Despesa"), 196},
+                       {QStringLiteral("QTDE"), QStringLiteral("Qtde."), 58, true},
+                       {QStringLiteral("VLUNIT"), QStringLiteral("Valor UN"), 55, true},
+                       {QStringLiteral("TOTAL"), QStringLiteral("Valor Total"), 75, true},
+                   });
+    dsResumo->attach(*ui->DBGrid2);
+
+    events = new FormEvents(this, services.messages);
+    connectHandlers();
+}
+
+TfrmRelarorios::~TfrmRelarorios() = default;
+
+void TfrmRelarorios::connectHandlers() {
+    events->onExit(ui->ficd_empresa, [this] { ficd_empresaExit(); });
+    connect(ui->btPesqEmpresa, &QPushButton::clicked, this,
+            [this] { events->run([this] { btPesqEmpresaClick(); }); });
+    connect(ui->btExecutar, &QPushButton::clicked, this,
+            [this] { events->run([this] { btExecutarClick(); }); });
+    connect(ui->btExportar, &QPushButton::clicked, this,
+            [this] { events->run([this] { btExportarClick(); }); });
+    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { events->run([this] { BitBtn1Click(); }); });
+}
+
+void TfrmRelarorios::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (parentWidget() && !placed) {
+        move(parentWidget()->window()->geometry().center() - rect().center());
+        placed = true;
+    }
+    events->run([this] { FormShow(); });
+}
+
+void TfrmRelarorios::FormShow() {
+    {
+        const auto reset = dsConsulta->reset();
+        qrConsulta->close();
+    }
+    ui->ficd_empresa->clear();
+    ui->fiNomeEmpresa->clear();
+    const QDate today = services.clock.now().date();
+    ui->fiDtaIni->setDate(today);
+    ui->fiDtaFim->setDate(today);
+    ui->fiQtde->setText(QStringLiteral("0"));
+    ui->fivlTotal->setText(QStringLiteral("0,00"));
+    ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmRelarorios::ficd_empresaExit() {
+    const QString code = ui->ficd_empresa->text();
+    if (code.isEmpty()) {
+        ui->fiNomeEmpresa->clear();
+        return;
+    }
+    SQLDravix->close();
+    SQLDravix->clearSql();
+    SQLDravix->addLine(QStringLiteral("SELECT Empresas.id, Empresas.razao, Empresas.cnpj "));
+    SQLDravix->addLine(QStringLiteral("FROM Empresas"));
+    SQLDravix->addLine(QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.id_empresa = Empresas.id"));
+    SQLDravix->addLine(QStringLiteral("WHERE ZeltoPostos.ID         = :pid_posto"));
+    SQLDravix->addLine(QStringLiteral("AND   ZeltoPostos.id_empresa = :pid_empresa"));
+    SQLDravix->bindInteger(QStringLiteral("pid_empresa"), readInteger(code));
+    SQLDravix->bindInteger(QStringLiteral("pid_posto"), station.iIDPosto);
+    SQLDravix->open();
+    if (!SQLDravix->isEmpty()) {
+        ui->fiNomeEmpresa->setText(SQLDravix->asString(QStringLiteral("razao")));
+        return;
+    }
+    services.messages.show(this, QStringLiteral("Código não Existe!"), caution, Messages::Icon::Exclamation);
+    ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmRelarorios::btPesqEmpresaClick() {
+    frmPesqEmpresas.showModal();
+    if (const auto choice = frmPesqEmpresas.takeChoice()) {
+        ui->ficd_empresa->setText(choice->id);
+        ui->fiNomeEmpresa->setText(choice->razao);
+    }
+}
+
+void TfrmRelarorios::bindReportParameters(Query& query, qint32 idEmpresa) const {
+    query.bindText(QStringLiteral("pcnpj"), station.sCNPJ);
+    query.bindInteger(QStringLiteral("pid_empresa"), idEmpresa);
+    query.bindDateTime(QStringLiteral("pDtaIni"), QDateTime(ui->fiDtaIni->date(), QTime(0, 0, 0)));
+    query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(ui->fiDtaFim->date(), QTime(23, 59, 59)));
+}
+
+void TfrmRelarorios::btExecutarClick() {
+    if (busy)
+        return;
+    if (ui->ficd_empresa->text().isEmpty()) {
+        services.messages.show(this, QStringLiteral("Informe o código da Empresa!"), caution,
+                               Messages::Icon::Exclamation);
+        ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    rQtde = 0;
+    rValor = 0;
+    const ReportRun run(*ui->DBGrid1, busy);
+    letInterfaceRepaint();
+
+    qint32 idEmpresa = 0;
+    {
+        const auto reset = dsConsulta->reset();
+        qrConsulta->close();
+        qrConsulta->clearSql();
+        qrConsulta->addLine(
+            QStringLiteral("SELECT ZeltoMov.*, VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome"));
+        qrConsulta->addLine(QStringLiteral("FROM ZeltoMov"));
+        qrConsulta->addLine(
+            QStringLiteral("INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo"));
+        qrConsulta->addLine(
+            QStringLiteral("LEFT OUTER JOIN Motoristas ON Motoristas.id_empresa = ZeltoMov.ID_EMPRESA AND"));
+        qrConsulta->addLine(
+            QStringLiteral("                              Motoristas.Codigo     = ZeltoMov.IDMotorista"));
+        qrConsulta->addLine(QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :pCNPJ AND"));
+        qrConsulta->addLine(
+            QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.ID_EMPRESA  AND"));
+        qrConsulta->addLine(
+            QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
+        qrConsulta->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
+        qrConsulta->addLine(QStringLiteral("      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND"));
+        qrConsulta->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
+        switch (ui->fiTipoItens->checkedId()) {
+        case 0:
+            qrConsulta->addLine(QStringLiteral("and ZeltoMov.ChaveAcesso = '' "));
+            break;
+        case 1:
+            qrConsulta->addLine(
+                QStringLiteral("and ZeltoMov.ChaveAcesso <> '' and ZeltoMov.Faturado <> 'S' "));
+            break;
+        case 2:
+            qrConsulta->addLine(QStringLiteral("and ZeltoMov.Faturado = 'S' "));
+            break;
+        default:
+            break;
+        }
+        qrConsulta->addLine(QStringLiteral("ORDER BY ZeltoMov.DtEmissao"));
+        idEmpresa = readInteger(ui->ficd_empresa->text());
+        bindReportParameters(*qrConsulta, idEmpresa);
+        qrConsulta->open();
+    }
+
+    for (qrConsulta->first(); !qrConsulta->eof(); qrConsulta->next()) {
+        rQtde += qrConsulta->asFloat(QStringLiteral("Qtde"));
+        rValor += qrConsulta->asFloat(QStringLiteral("vrTotal"));
+    }
+    ui->fiQtde->setText(fDecimal(generalText(rQtde), 2));
+    ui->fivlTotal->setText(fDecimal(generalText(rValor), 2));
+    qrConsulta->first();
+    dsConsulta->followQuery();
+
+    const auto reset = dsResumo->reset();
+    qrResumo->close();
+    qrResumo->clearSql();
+    // A fuel whose quantities sum to zero has no unit value; it must not make the whole summary fail.
+    qrResumo->addLine(
+        QStringLiteral("SELECT TpCombustivel, SUM(Qtde) AS QTDE, SUM(VrTotal) / NULLIF(SUM(Qtde), 0) AS "
+                       "VLUNIT , SUM(VrTotal) AS TOTAL "));
+    qrResumo->addLine(QStringLiteral("FROM ZeltoMov"));
+    qrResumo->addLine(
+        QStringLiteral("INNER JOIN ZeltoPostos ON ZeltoPostos.Cnpj       = :PCNPJ              AND"));
+    qrResumo->addLine(
+        QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND"));
+    qrResumo->addLine(QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
+    qrResumo->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
+    qrResumo->addLine(QStringLiteral("      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND"));
+    qrResumo->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
+    qrResumo->addLine(QStringLiteral("GROUP BY TpCombustivel"));
+    bindReportParameters(*qrResumo, idEmpresa);
+    qrResumo->open();
+    qrResumo->first();
+}
+
+void TfrmRelarorios::btExportarClick() {
+    if (busy)
+        return;
+    pExcelADOQuery(QStringLiteral("Abastecimentos"));
+}
+
+void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo) {
+    const QScopedValueRollback<bool> exporting(busy, true);
+    letInterfaceRepaint();
+    if (!qrConsulta->isOpen())
+        throw ExportError(QStringLiteral("Não há relatório para exportar: execute o relatório antes"));
+
+    QList<ExportColumn> columns;
+    for (int c = 0; c < dsConsulta->columnCount(); ++c) {
+        columns.append({dsConsulta->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
+                        qrConsulta->fieldIndex(dsConsulta->column(c).field)});
+    }
+    const QString path = exportWorkbook(exportFolder, sTitulo, columns, *qrConsulta, letInterfaceRepaint);
+
+    if (qrConsulta->rowCount() > 0) {
+        qrConsulta->setCurrentRow(qrConsulta->rowCount() - 1);
+        dsConsulta->followQuery();
+    }
+    if (!services.shell.open(QUrl::fromLocalFile(path)))
+        throw ExportError(QStringLiteral("A planilha foi gravada em \"%1\", mas não foi possível abri-la")
+                              .arg(QDir::toNativeSeparators(path)));
+}
+
+void TfrmRelarorios::BitBtn1Click() {
+    close();
+}

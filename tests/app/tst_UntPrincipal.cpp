@@ -272,6 +272,7 @@ private slots:
         QVERIFY(w->loggedOut());
         QCOMPARE(maskedValue(*w->fiCNPJPosto()), cnpj);
         QCOMPARE(w->fiSenha()->text(), password);
+        QCOMPARE(w->fiSenha()->displayText(), QString(password.size(), QLatin1Char('*')));
     }
 
     void successfulLogin_data()

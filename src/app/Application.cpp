@@ -1,0 +1,108 @@
+#include "Application.h"
+
+#include "Fonts.h"
+#include "UntPrincipal.h"
+#include "UntProcessando.h"
+#include "UntVersao.h"
+
+#include "common/Clock.h"
+#include "common/ErrorReport.h"
+#include "common/Messages.h"
+#include "common/Shell.h"
+#include "common/WaitIndicator.h"
+#include "db/UntConexao.h"
+#include "fueling/UntLancamento.h"
+#include "report/UntPesqEmpresas.h"
+#include "report/UntRelarios.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+// The fueling window is made before the wait window it uses: it gets this stand-in, which passes the calls
+// on once the wait window exists.
+class KorvaApplication::ForwardingWait final : public WaitIndicator {
+public:
+    void showWait() override
+    {
+        if (target)
+            target->showWait();
+    }
+    void closeWait() override
+    {
+        if (target)
+            target->closeWait();
+    }
+    WaitIndicator* target = nullptr;
+};
+
+struct KorvaApplication::RealServices {
+    MessageBoxMessages messages;
+    SystemClock clock;
+    DesktopShell shell;
+};
+
+KorvaApplication::KorvaApplication()
+    : realServices(std::make_unique<RealServices>()), wait(std::make_unique<ForwardingWait>())
+{
+    const QString folder = QCoreApplication::applicationDirPath();
+    start(folder, ConnectionSettings::fromBuild(folder),
+          Services{realServices->messages, realServices->clock, realServices->shell});
+}
+
+KorvaApplication::KorvaApplication(const QString& executableFolder, const ConnectionSettings& settings,
+                                   Services services)
+    : wait(std::make_unique<ForwardingWait>())
+{
+    start(executableFolder, settings, services);
+}
+
+// Each window goes before what it was handed, and all of them before the data module their queries run on.
+KorvaApplication::~KorvaApplication()
+{
+    versao.reset();
+    relarorios.reset();
+    pesqEmpresas.reset();
+    wait->target = nullptr;
+    processando.reset();
+    lancamento.reset();
+    principal.reset();
+    conexao.reset();
+}
+
+void KorvaApplication::start(const QString& executableFolder, const ConnectionSettings& settings,
+                             Services services)
+{
+    // Brazilian numbers and dates whatever the system says.
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    translator = std::make_unique<QTranslator>();
+    if (translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator.get());
+    registerFonts();
+    // Closing the main window ends the program, even with another window still open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    principal = std::make_unique<TfrmPrincipal>(executableFolder, loggedStation, services);
+    QObject::connect(principal.get(), &TfrmPrincipal::endRequested, qApp, [] { QCoreApplication::exit(0); });
+
+    conexao = std::make_unique<TdmConexao>(settings);
+    // A connection that fails now is reported, and the first query tries again.
+    runGuarded(services.messages, principal.get(), [this] { conexao->open(); });
+    principal->setConnection(*conexao);
+
+    lancamento = std::make_unique<TfrmLancamento>(*conexao, loggedStation, services, *wait);
+    processando = std::make_unique<TfrmProcessando>(principal.get());
+    wait->target = processando.get();
+    // The report window is handed its search window when it is made, so the search window is made first.
+    pesqEmpresas = std::make_unique<TfrmPesqEmpresas>(*conexao, loggedStation, services);
+    relarorios = std::make_unique<TfrmRelarorios>(*conexao, loggedStation, services, *pesqEmpresas);
+    versao = std::make_unique<TfrmVersao>(services);
+    principal->setWindows(*lancamento, *relarorios, *versao);
+}
+
+int KorvaApplication::run()
+{
+    principal->showMaximized();
+    return QCoreApplication::exec();
+}

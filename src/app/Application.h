@@ -1,0 +1,60 @@
+#pragma once
+
+#include "common/Services.h"
+#include "common/Station.h"
+
+#include <QString>
+
+#include <memory>
+
+class Clock;
+class Messages;
+class QTranslator;
+class Shell;
+class TdmConexao;
+class TfrmLancamento;
+class TfrmPesqEmpresas;
+class TfrmPrincipal;
+class TfrmProcessando;
+class TfrmRelarorios;
+class TfrmVersao;
+struct ConnectionSettings;
+
+// The application object: fixes the Brazilian conventions, creates every window and the data module once,
+// in the fixed order, owns them until the end, and runs the event loop. Needs a QApplication.
+class KorvaApplication final {
+    Q_DISABLE_COPY_MOVE(KorvaApplication)
+
+public:
+    // The program: the executable's folder, the connection fixed at build time, the real services.
+    KorvaApplication();
+    // The same start-up with the folder, the connection and the services given.
+    KorvaApplication(const QString& executableFolder, const ConnectionSettings& settings, Services services);
+    ~KorvaApplication();
+
+    // Shows the main window maximised and runs the event loop until the program is ended.
+    int run();
+
+    TfrmPrincipal& frmPrincipal() { return *principal; }
+    TdmConexao& dmConexao() { return *conexao; }
+    TfrmVersao& frmVersao() { return *versao; }
+    TfrmProcessando& frmProcessando() { return *processando; }
+    const Station& station() const { return loggedStation; }
+
+private:
+    class ForwardingWait;
+    struct RealServices;
+    void start(const QString& executableFolder, const ConnectionSettings& settings, Services services);
+
+    std::unique_ptr<RealServices> realServices;
+    std::unique_ptr<ForwardingWait> wait;
+    std::unique_ptr<QTranslator> translator;
+    Station loggedStation;
+    std::unique_ptr<TfrmPrincipal> principal;
+    std::unique_ptr<TdmConexao> conexao;
+    std::unique_ptr<TfrmLancamento> lancamento;
+    std::unique_ptr<TfrmProcessando> processando;
+    std::unique_ptr<TfrmRelarorios> relarorios;
+    std::unique_ptr<TfrmPesqEmpresas> pesqEmpresas;
+    std::unique_ptr<TfrmVersao> versao;
+};

@@ -1,0 +1,319 @@
+#include "UntPrincipal.h"
+
+#include "ui_UntPrincipal.h"
+
+#include "Clicks.h"
+#include "IniFile.h"
+#include "Placement.h"
+#include "UntVersao.h"
+
+#include "common/FormEvents.h"
+#include "common/MaskedText.h"
+#include "common/Messages.h"
+#include "common/Station.h"
+#include "db/UntConexao.h"
+#include "format/UntProcedimentos.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+
+namespace {
+const QString attention = QStringLiteral("Atenção!");
+const QString loginSection = QStringLiteral("Login");
+const QString cnpjKey = QStringLiteral("CNPJ");
+const QString passwordKey = QStringLiteral("Senha");
+
+// Distances of the anchored controls from the right and bottom edges of the window's client area.
+constexpr int rightMargin = 8;
+constexpr int bottomMargin = 6;
+
+bool isEnterKey(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// Trailing blanks and control characters do not make a password.
+QString withoutTrailingBlanks(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).unicode() <= ' ')
+        --end;
+    return text.left(end);
+}
+} // namespace
+
+TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, Services services, QWidget* parent)
+    : QMainWindow(parent), ui(new Ui::TfrmPrincipal), station(station), services(services),
+      events(new FormEvents(this, services.messages)), iniPath(executableFolder + QStringLiteral("/Config.ini"))
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("frmPrincipal"));
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPixelSize(11);
+    setFont(tahoma);
+    for (QAction* action : ui->Arquivo1->actions()) {
+        if (action->isSeparator())
+            action->setObjectName(QStringLiteral("N1"));
+    }
+    ui->fiMensagem->hide();
+
+    connect(ui->NomemanterConectado1, &QAction::triggered, this,
+            [this] { events->run([this] { NomemanterConectado1Click(); }); });
+    connect(ui->Sair1, &QAction::triggered, this, [this] { events->run([this] { Sair1Click(); }); });
+    connect(ui->Sobre1, &QAction::triggered, this, [this] { events->run([this] { Sobre1Click(); }); });
+    events->onKeyDown(ui->fiCNPJPosto, [this](int key) { fiCNPJPostoKeyDown(key); });
+    events->onKeyDown(ui->fiSenha, [this](int key) { fiSenhaKeyDown(key); });
+    for (QWidget* clickable : {static_cast<QWidget*>(ui->btRegistrar), static_cast<QWidget*>(ui->Image1),
+                               static_cast<QWidget*>(ui->Label2), static_cast<QWidget*>(ui->btRelatorios),
+                               static_cast<QWidget*>(ui->Image5), static_cast<QWidget*>(ui->Label10),
+                               static_cast<QWidget*>(ui->Image6), static_cast<QWidget*>(ui->btConfirma)})
+        clickable->installEventFilter(this);
+    ui->centralwidget->installEventFilter(this);
+
+    FormCreate();
+}
+
+TfrmPrincipal::~TfrmPrincipal()
+{
+    delete ui;
+}
+
+void TfrmPrincipal::setConnection(TdmConexao& dmConexao)
+{
+    SQLDravix = std::make_unique<Query>(dmConexao);
+}
+
+void TfrmPrincipal::setWindows(QWidget& lancamento, QWidget& relarorios, TfrmVersao& versao)
+{
+    frmLancamento = &lancamento;
+    frmRelarorios = &relarorios;
+    frmVersao = &versao;
+}
+
+const QString& TfrmPrincipal::sCNPJ() const
+{
+    return station.sCNPJ;
+}
+
+qint32 TfrmPrincipal::iIDPosto() const
+{
+    return station.iIDPosto;
+}
+
+void TfrmPrincipal::FormCreate()
+{
+    pDesabilitar();
+    ui->fiCNPJPosto->clear();
+    ui->fiSenha->clear();
+    pLerIni();
+}
+
+void TfrmPrincipal::FormShow()
+{
+    if (frmVersao)
+        ui->lbVersao->setText(frmVersao->versionText());
+    // Only the saved login fills the password before the window is shown.
+    if (!ui->pnLogin->isHidden() && !ui->fiSenha->text().isEmpty())
+        btConfirmaClick();
+}
+
+void TfrmPrincipal::pDesabilitar()
+{
+    ui->btRegistrar->hide();
+    ui->btRelatorios->hide();
+    ui->fiNome->clear();
+    ui->fiCNPJ->clear();
+}
+
+void TfrmPrincipal::pLiberar()
+{
+    ui->btRegistrar->show();
+    ui->btRelatorios->show();
+}
+
+void TfrmPrincipal::btConfirmaClick()
+{
+    // Events posted by code still arrive while the login waits; a second Enter or click must not start
+    // another login inside this one.
+    if (loginRunning)
+        return;
+    const QScopedValueRollback<bool> running(loginRunning, true);
+
+    ui->fiMensagem->setText(QStringLiteral("Conectando..."));
+    ui->fiMensagem->show();
+    const auto hideMessage = qScopeGuard([this] { ui->fiMensagem->hide(); });
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    login();
+}
+
+void TfrmPrincipal::login()
+{
+    const QString cnpj = maskedValue(*ui->fiCNPJPosto);
+    if (cnpj.isEmpty())
+        return refuse(QStringLiteral("Informe o CNPF do seu Posto de Combustível!"), false, ui->fiCNPJPosto);
+    if (withoutTrailingBlanks(ui->fiSenha->text()).isEmpty())
+        return refuse(QStringLiteral("Informe sua Senha!"), false, ui->fiSenha);
+    if (!SQLDravix)
+        throw DatabaseError("Sem conexão com o banco de dados");
+
+    SQLDravix->close();
+    SQLDravix->clearSql();
+    SQLDravix->addLine(QStringLiteral("SELECT * FROM ZeltoPostos"));
+    SQLDravix->addLine(QStringLiteral("WHERE Cnpj = :pCnpj"));
+    SQLDravix->bindText(QStringLiteral("pCnpj"), cnpj);
+    SQLDravix->open();
+    if (SQLDravix->isEmpty())
+        return refuse(QStringLiteral("Não Localizado este CNPJ no cadastro de postos Dravix Postos!"), false,
+                      ui->fiCNPJPosto);
+    if (ui->fiSenha->text() != SQLDravix->asString(QStringLiteral("Senha")))
+        return refuse(QStringLiteral("Senha Inválida!"), true, ui->fiSenha);
+
+    ui->fiNome->setText(SQLDravix->asString(QStringLiteral("nome")));
+    ui->fiCNPJ->setText(QStringLiteral("CNPJ: ") + fFormacnpj(SQLDravix->asString(QStringLiteral("cnpj"))));
+    station.sCNPJ = SQLDravix->asString(QStringLiteral("cnpj"));
+    station.iIDPosto = SQLDravix->asInteger(QStringLiteral("id"));
+
+    ui->pnLogin->hide();
+    pLiberar();
+    if (ui->fiConectado->isChecked())
+        pCriaLog();
+}
+
+void TfrmPrincipal::refuse(const QString& message, bool isError, QWidget* focus)
+{
+    services.messages.show(this, message, attention, isError ? Messages::Icon::Error : Messages::Icon::Exclamation);
+    focus->setFocus();
+}
+
+void TfrmPrincipal::fiCNPJPostoKeyDown(int key)
+{
+    if (isEnterKey(key))
+        ui->fiSenha->setFocus();
+}
+
+void TfrmPrincipal::fiSenhaKeyDown(int key)
+{
+    if (isEnterKey(key))
+        btConfirmaClick();
+}
+
+void TfrmPrincipal::pLerIni()
+{
+    if (!QFileInfo(iniPath).isFile())
+        return;
+    const IniFile ini(iniPath);
+    setMaskedValue(*ui->fiCNPJPosto, ini.readString(loginSection, cnpjKey));
+    ui->fiSenha->setText(ini.readString(loginSection, passwordKey));
+}
+
+void TfrmPrincipal::pCriaLog()
+{
+    const IniFile ini(iniPath);
+    ini.writeString(loginSection, cnpjKey, maskedValue(*ui->fiCNPJPosto));
+    ini.writeString(loginSection, passwordKey, ui->fiSenha->text());
+}
+
+void TfrmPrincipal::NomemanterConectado1Click()
+{
+    const Messages::Answer answer = services.messages.show(
+        this,
+        QStringLiteral("Tem certeza que deseja não se manter conectado? No seu próximo acesso terá que digitar "
+                       "seu CNPJ e senha novamente! Deseja continuar?"),
+        attention, Messages::Icon::Question, Messages::Buttons::YesNo);
+    if (answer != Messages::Answer::Yes)
+        return;
+    // A file that stays (or never was) changes nothing here: the program ends all the same.
+    QFile::remove(iniPath);
+    emit endRequested();
+}
+
+void TfrmPrincipal::btRegistrarClick()
+{
+    showModeless(frmLancamento);
+}
+
+void TfrmPrincipal::btRelatoriosClick()
+{
+    showModeless(frmRelarorios);
+}
+
+void TfrmPrincipal::Sobre1Click()
+{
+    showModeless(frmVersao);
+}
+
+void TfrmPrincipal::Sair1Click()
+{
+    emit endRequested();
+}
+
+void TfrmPrincipal::Image6Click()
+{
+    emit endRequested();
+}
+
+void TfrmPrincipal::showModeless(QWidget* window)
+{
+    if (!window)
+        return;
+    if (window->isHidden()) {
+        if (!placedWindows.contains(window)) {
+            centreOver(*window, this);
+            placedWindows.append(window);
+        }
+        window->show();
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+}
+
+void TfrmPrincipal::placeAnchoredControls()
+{
+    const QSize area = ui->centralwidget->size();
+    for (QWidget* control : {static_cast<QWidget*>(ui->fiNome), static_cast<QWidget*>(ui->fiCNPJ)})
+        control->move(area.width() - rightMargin - control->width(), control->y());
+    ui->lbVersao->move(ui->lbVersao->x(), area.height() - bottomMargin - ui->lbVersao->height());
+    ui->Label7->move(area.width() - rightMargin - ui->Label7->width(),
+                     area.height() - bottomMargin - ui->Label7->height());
+    ui->pnLogin->move((area.width() - ui->pnLogin->width()) / 2, (area.height() - ui->pnLogin->height()) / 2);
+}
+
+bool TfrmPrincipal::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->centralwidget) {
+        if (event->type() == QEvent::Resize)
+            placeAnchoredControls();
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (!isClick(watched, event))
+        return QMainWindow::eventFilter(watched, event);
+    if (watched == ui->btRegistrar || watched == ui->Image1 || watched == ui->Label2)
+        events->run([this] { btRegistrarClick(); });
+    else if (watched == ui->btRelatorios || watched == ui->Image5 || watched == ui->Label10)
+        events->run([this] { btRelatoriosClick(); });
+    else if (watched == ui->Image6)
+        events->run([this] { Image6Click(); });
+    else if (watched == ui->btConfirma)
+        events->run([this] { btConfirmaClick(); });
+    return true;
+}
+
+void TfrmPrincipal::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Run once the window is on screen, so that the boxes of a saved login come up over it.
+    QMetaObject::invokeMethod(this, [this] { events->run([this] { FormShow(); }); }, Qt::QueuedConnection);
+}
+
+void TfrmPrincipal::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit endRequested();
+}

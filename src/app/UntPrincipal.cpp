@@ -4,12 +4,12 @@
 
 #include "Clicks.h"
 #include "IniFile.h"
-#include "Placement.h"
 #include "UntVersao.h"
 
 #include "common/FormEvents.h"
 #include "common/MaskedText.h"
 #include "common/Messages.h"
+#include "common/Placement.h"
 #include "common/Station.h"
 #include "db/UntConexao.h"
 #include "format/UntProcedimentos.h"
@@ -31,14 +31,12 @@ const QString passwordKey = QStringLiteral("Senha");
 constexpr int rightMargin = 8;
 constexpr int bottomMargin = 6;
 
-bool isEnterKey(int key)
-{
+bool isEnterKey(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 // Trailing blanks and control characters do not make a password.
-QString withoutTrailingBlanks(const QString& text)
-{
+QString withoutTrailingBlanks(const QString& text) {
     qsizetype end = text.size();
     while (end > 0 && text.at(end - 1).unicode() <= ' ')
         --end;
@@ -46,10 +44,11 @@ QString withoutTrailingBlanks(const QString& text)
 }
 } // namespace
 
-TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, Services services, QWidget* parent)
+TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, Services services,
+                             QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TfrmPrincipal), station(station), services(services),
-      events(new FormEvents(this, services.messages)), iniPath(executableFolder + QStringLiteral("/Config.ini"))
-{
+      events(new FormEvents(this, services.messages)),
+      iniPath(executableFolder + QStringLiteral("/Config.ini")) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmPrincipal"));
     QFont tahoma(QStringLiteral("Tahoma"));
@@ -77,43 +76,36 @@ TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, 
     FormCreate();
 }
 
-TfrmPrincipal::~TfrmPrincipal()
-{
+TfrmPrincipal::~TfrmPrincipal() {
     delete ui;
 }
 
-void TfrmPrincipal::setConnection(TdmConexao& dmConexao)
-{
+void TfrmPrincipal::setConnection(TdmConexao& dmConexao) {
     SQLDravix = std::make_unique<Query>(dmConexao);
 }
 
-void TfrmPrincipal::setWindows(QWidget& lancamento, QWidget& relarorios, TfrmVersao& versao)
-{
+void TfrmPrincipal::setWindows(QWidget& lancamento, QWidget& relarorios, TfrmVersao& versao) {
     frmLancamento = &lancamento;
     frmRelarorios = &relarorios;
     frmVersao = &versao;
 }
 
-const QString& TfrmPrincipal::sCNPJ() const
-{
+const QString& TfrmPrincipal::sCNPJ() const {
     return station.sCNPJ;
 }
 
-qint32 TfrmPrincipal::iIDPosto() const
-{
+qint32 TfrmPrincipal::iIDPosto() const {
     return station.iIDPosto;
 }
 
-void TfrmPrincipal::FormCreate()
-{
+void TfrmPrincipal::FormCreate() {
     pDesabilitar();
     ui->fiCNPJPosto->clear();
     ui->fiSenha->clear();
     pLerIni();
 }
 
-void TfrmPrincipal::FormShow()
-{
+void TfrmPrincipal::FormShow() {
     if (frmVersao)
         ui->lbVersao->setText(frmVersao->versionText());
     // Only the saved login fills the password before the window is shown.
@@ -121,22 +113,19 @@ void TfrmPrincipal::FormShow()
         btConfirmaClick();
 }
 
-void TfrmPrincipal::pDesabilitar()
-{
+void TfrmPrincipal::pDesabilitar() {
     ui->btRegistrar->hide();
     ui->btRelatorios->hide();
     ui->fiNome->clear();
     ui->fiCNPJ->clear();
 }
 
-void TfrmPrincipal::pLiberar()
-{
+void TfrmPrincipal::pLiberar() {
     ui->btRegistrar->show();
     ui->btRelatorios->show();
 }
 
-void TfrmPrincipal::btConfirmaClick()
-{
+void TfrmPrincipal::btConfirmaClick() {
     // Events posted by code still arrive while the login waits; a second Enter or click must not start
     // another login inside this one.
     if (loginRunning)
@@ -150,8 +139,7 @@ void TfrmPrincipal::btConfirmaClick()
     login();
 }
 
-void TfrmPrincipal::login()
-{
+void TfrmPrincipal::login() {
     const QString cnpj = maskedValue(*ui->fiCNPJPosto);
     if (cnpj.isEmpty())
         return refuse(QStringLiteral("Informe o CNPF do seu Posto de Combustível!"), false, ui->fiCNPJPosto);
@@ -183,26 +171,23 @@ void TfrmPrincipal::login()
         pCriaLog();
 }
 
-void TfrmPrincipal::refuse(const QString& message, bool isError, QWidget* focus)
-{
-    services.messages.show(this, message, attention, isError ? Messages::Icon::Error : Messages::Icon::Exclamation);
+void TfrmPrincipal::refuse(const QString& message, bool isError, QWidget* focus) {
+    services.messages.show(this, message, attention,
+                           isError ? Messages::Icon::Error : Messages::Icon::Exclamation);
     focus->setFocus();
 }
 
-void TfrmPrincipal::fiCNPJPostoKeyDown(int key)
-{
+void TfrmPrincipal::fiCNPJPostoKeyDown(int key) {
     if (isEnterKey(key))
         ui->fiSenha->setFocus();
 }
 
-void TfrmPrincipal::fiSenhaKeyDown(int key)
-{
+void TfrmPrincipal::fiSenhaKeyDown(int key) {
     if (isEnterKey(key))
         btConfirmaClick();
 }
 
-void TfrmPrincipal::pLerIni()
-{
+void TfrmPrincipal::pLerIni() {
     if (!QFileInfo(iniPath).isFile())
         return;
     const IniFile ini(iniPath);
@@ -210,19 +195,18 @@ void TfrmPrincipal::pLerIni()
     ui->fiSenha->setText(ini.readString(loginSection, passwordKey));
 }
 
-void TfrmPrincipal::pCriaLog()
-{
+void TfrmPrincipal::pCriaLog() {
     const IniFile ini(iniPath);
     ini.writeString(loginSection, cnpjKey, maskedValue(*ui->fiCNPJPosto));
     ini.writeString(loginSection, passwordKey, ui->fiSenha->text());
 }
 
-void TfrmPrincipal::NomemanterConectado1Click()
-{
+void TfrmPrincipal::NomemanterConectado1Click() {
     const Messages::Answer answer = services.messages.show(
         this,
-        QStringLiteral("Tem certeza que deseja não se manter conectado? No seu próximo acesso terá que digitar "
-                       "seu CNPJ e senha novamente! Deseja continuar?"),
+        QStringLiteral(
+            "Tem certeza que deseja não se manter conectado? No seu próximo acesso terá que digitar "
+            "seu CNPJ e senha novamente! Deseja continuar?"),
         attention, Messages::Icon::Question, Messages::Buttons::YesNo);
     if (answer != Messages::Answer::Yes)
         return;
@@ -231,49 +215,46 @@ void TfrmPrincipal::NomemanterConectado1Click()
     emit endRequested();
 }
 
-void TfrmPrincipal::btRegistrarClick()
-{
+void TfrmPrincipal::btRegistrarClick() {
     showModeless(frmLancamento);
 }
 
-void TfrmPrincipal::btRelatoriosClick()
-{
+void TfrmPrincipal::btRelatoriosClick() {
     showModeless(frmRelarorios);
 }
 
-void TfrmPrincipal::Sobre1Click()
-{
+void TfrmPrincipal::Sobre1Click() {
     showModeless(frmVersao);
 }
 
-void TfrmPrincipal::Sair1Click()
-{
+void TfrmPrincipal::Sair1Click() {
     emit endRequested();
 }
 
-void TfrmPrincipal::Image6Click()
-{
+void TfrmPrincipal::Image6Click() {
     emit endRequested();
 }
 
-void TfrmPrincipal::showModeless(QWidget* window)
-{
+void TfrmPrincipal::showModeless(QWidget* window) {
     if (!window)
         return;
     if (window->isHidden()) {
-        if (!placedWindows.contains(window)) {
+        const bool first = !placedWindows.contains(window);
+        if (first)
+            centreOver(*window, this);
+        window->show();
+        // The frame is known only once the window shows; centre again with it.
+        if (first) {
             centreOver(*window, this);
             placedWindows.append(window);
         }
-        window->show();
     }
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->raise();
     window->activateWindow();
 }
 
-void TfrmPrincipal::placeAnchoredControls()
-{
+void TfrmPrincipal::placeAnchoredControls() {
     const QSize area = ui->centralwidget->size();
     for (QWidget* control : {static_cast<QWidget*>(ui->fiNome), static_cast<QWidget*>(ui->fiCNPJ)})
         control->move(area.width() - rightMargin - control->width(), control->y());
@@ -283,8 +264,7 @@ void TfrmPrincipal::placeAnchoredControls()
     ui->pnLogin->move((area.width() - ui->pnLogin->width()) / 2, (area.height() - ui->pnLogin->height()) / 2);
 }
 
-bool TfrmPrincipal::eventFilter(QObject* watched, QEvent* event)
-{
+bool TfrmPrincipal::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->centralwidget) {
         if (event->type() == QEvent::Resize)
             placeAnchoredControls();
@@ -303,17 +283,16 @@ bool TfrmPrincipal::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void TfrmPrincipal::showEvent(QShowEvent* event)
-{
+void TfrmPrincipal::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (event->spontaneous())
         return;
     // Run once the window is on screen, so that the boxes of a saved login come up over it.
-    QMetaObject::invokeMethod(this, [this] { events->run([this] { FormShow(); }); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { events->run([this] { FormShow(); }); }, Qt::QueuedConnection);
 }
 
-void TfrmPrincipal::closeEvent(QCloseEvent* event)
-{
+void TfrmPrincipal::closeEvent(QCloseEvent* event) {
     event->accept();
     emit endRequested();
 }

@@ -2,7 +2,7 @@
 
 #include "ui_UntProcessando.h"
 
-#include "Placement.h"
+#include "common/Placement.h"
 
 #include <QCoreApplication>
 

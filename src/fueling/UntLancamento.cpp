@@ -6,6 +6,7 @@
 #include "common/FormEvents.h"
 #include "common/MaskedText.h"
 #include "common/Messages.h"
+#include "common/Placement.h"
 #include "common/Station.h"
 #include "common/WaitIndicator.h"
 #include "db/UntConexao.h"
@@ -125,7 +126,7 @@ void TfrmLancamento::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     if (const QWidget* owner = parentWidget())
-        move(owner->window()->frameGeometry().center() - rect().center());
+        centreOver(*this, owner->window());
     events->run([this] { FormShow(); });
 }
 

@@ -5,6 +5,7 @@
 #include "QueryTableModel.h"
 #include "ReportImages.h"
 #include "common/ErrorReport.h"
+#include "common/Placement.h"
 #include "common/Station.h"
 #include "db/UntConexao.h"
 
@@ -42,8 +43,7 @@ void TfrmPesqEmpresas::guarded(const std::function<void()>& handler) {
 void TfrmPesqEmpresas::showModal() {
     setWindowModality(Qt::ApplicationModal);
     if (parentWidget()) {
-        const QWidget* owner = parentWidget()->window();
-        move(owner->geometry().center() - rect().center());
+        centreOver(*this, parentWidget()->window());
     }
     show();
     raise();

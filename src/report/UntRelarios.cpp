@@ -10,6 +10,7 @@
 #include "common/Clock.h"
 #include "common/FormEvents.h"
 #include "common/Messages.h"
+#include "common/Placement.h"
 #include "common/Shell.h"
 #include "common/Station.h"
 #include "db/UntConexao.h"
@@ -137,7 +138,7 @@ void TfrmRelarorios::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     if (parentWidget() && !placed) {
-        move(parentWidget()->window()->geometry().center() - rect().center());
+        centreOver(*this, parentWidget()->window());
         placed = true;
     }
     events->run([this] { FormShow(); });

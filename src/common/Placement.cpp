@@ -4,8 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-void centreOver(QWidget& window, const QWidget* over)
-{
+void centreOver(QWidget& window, const QWidget* over) {
     QRect area;
     if (over && over->isVisible())
         area = over->frameGeometry();

@@ -24,13 +24,11 @@
 // on once the wait window exists.
 class KorvaApplication::ForwardingWait final : public WaitIndicator {
 public:
-    void showWait() override
-    {
+    void showWait() override {
         if (target)
             target->showWait();
     }
-    void closeWait() override
-    {
+    void closeWait() override {
         if (target)
             target->closeWait();
     }
@@ -44,8 +42,7 @@ struct KorvaApplication::RealServices {
 };
 
 KorvaApplication::KorvaApplication()
-    : realServices(std::make_unique<RealServices>()), wait(std::make_unique<ForwardingWait>())
-{
+    : realServices(std::make_unique<RealServices>()), wait(std::make_unique<ForwardingWait>()) {
     const QString folder = QCoreApplication::applicationDirPath();
     start(folder, ConnectionSettings::fromBuild(folder),
           Services{realServices->messages, realServices->clock, realServices->shell});
@@ -53,14 +50,12 @@ KorvaApplication::KorvaApplication()
 
 KorvaApplication::KorvaApplication(const QString& executableFolder, const ConnectionSettings& settings,
                                    Services services)
-    : wait(std::make_unique<ForwardingWait>())
-{
+    : wait(std::make_unique<ForwardingWait>()) {
     start(executableFolder, settings, services);
 }
 
 // Each window goes before what it was handed, and all of them before the data module their queries run on.
-KorvaApplication::~KorvaApplication()
-{
+KorvaApplication::~KorvaApplication() {
     versao.reset();
     relarorios.reset();
     pesqEmpresas.reset();
@@ -72,8 +67,7 @@ KorvaApplication::~KorvaApplication()
 }
 
 void KorvaApplication::start(const QString& executableFolder, const ConnectionSettings& settings,
-                             Services services)
-{
+                             Services services) {
     // Brazilian numbers and dates whatever the system says.
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     translator = std::make_unique<QTranslator>();
@@ -101,8 +95,7 @@ void KorvaApplication::start(const QString& executableFolder, const ConnectionSe
     principal->setWindows(*lancamento, *relarorios, *versao);
 }
 
-int KorvaApplication::run()
-{
+int KorvaApplication::run() {
     principal->showMaximized();
     return QCoreApplication::exec();
 }

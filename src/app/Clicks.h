@@ -5,8 +5,7 @@
 #include <QWidget>
 
 // A picture or a label "clicked": the left button released over the control it was pressed on.
-inline bool isClick(const QObject* watched, const QEvent* event)
-{
+inline bool isClick(const QObject* watched, const QEvent* event) {
     if (event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType())
         return false;
     const auto* mouse = static_cast<const QMouseEvent*>(event);

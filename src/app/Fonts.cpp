@@ -9,8 +9,7 @@ const QString tahomaFolder = QStringLiteral("/usr/share/wine/fonts/");
 const QString fallbackFamily = QStringLiteral("DejaVu Sans");
 } // namespace
 
-void registerFonts()
-{
+void registerFonts() {
     for (const QString& file : {QStringLiteral("tahoma.ttf"), QStringLiteral("tahomabd.ttf")})
         QFontDatabase::addApplicationFont(tahomaFolder + file);
     const QStringList families = QFontDatabase::families();

@@ -24,8 +24,7 @@ constexpr std::array<char16_t, 32> cp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QString fromCp1252(const QByteArray& bytes)
-{
+QString fromCp1252(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());
     for (const char byte : bytes) {
@@ -35,8 +34,7 @@ QString fromCp1252(const QByteArray& bytes)
     return text;
 }
 
-std::optional<QByteArray> toCp1252(const QString& text)
-{
+std::optional<QByteArray> toCp1252(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (const QChar c : text) {
@@ -57,8 +55,7 @@ std::optional<QByteArray> toCp1252(const QString& text)
     return bytes;
 }
 
-bool isAscii(const QByteArray& bytes)
-{
+bool isAscii(const QByteArray& bytes) {
     for (const char byte : bytes) {
         if (static_cast<unsigned char>(byte) >= 0x80)
             return false;
@@ -66,8 +63,7 @@ bool isAscii(const QByteArray& bytes)
     return true;
 }
 
-std::optional<QString> fromStrictUtf8(const QByteArray& bytes)
-{
+std::optional<QString> fromStrictUtf8(const QByteArray& bytes) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
@@ -75,8 +71,7 @@ std::optional<QString> fromStrictUtf8(const QByteArray& bytes)
     return text;
 }
 
-QStringList splitLines(const QString& content)
-{
+QStringList splitLines(const QString& content) {
     QStringList lines = content.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
@@ -87,8 +82,7 @@ QStringList splitLines(const QString& content)
     return lines;
 }
 
-Text decode(const QByteArray& bytes)
-{
+Text decode(const QByteArray& bytes) {
     Text text;
     QString content;
     if (bytes.startsWith("\xFF\xFE")) {
@@ -110,8 +104,7 @@ Text decode(const QByteArray& bytes)
     return text;
 }
 
-QByteArray encode(const Text& text)
-{
+QByteArray encode(const Text& text) {
     const QString content = text.lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
     switch (text.encoding) {
     case Encoding::Utf8Bom:
@@ -135,14 +128,12 @@ QByteArray encode(const Text& text)
 }
 
 // The blanks the Windows functions trim around names and values.
-bool isBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\v') || c == QLatin1Char('\f');
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r') ||
+           c == QLatin1Char('\n') || c == QLatin1Char('\v') || c == QLatin1Char('\f');
 }
 
-QString trimBlanks(const QString& text)
-{
+QString trimBlanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isBlank(text.at(begin)))
@@ -152,25 +143,23 @@ QString trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-QString valueAsRead(const QString& stored)
-{
+QString valueAsRead(const QString& stored) {
     const QString value = trimBlanks(stored);
-    const bool quoted = value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
+    const bool quoted = value.size() >= 2 &&
+                        (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\'')) &&
                         value.back() == value.front();
     return quoted ? value.mid(1, value.size() - 2) : value;
 }
 
 // A value that the reading rules would change (blanks at an end, surrounding quotes) is stored in quotes,
 // which those rules take off again.
-QString valueAsStored(const QString& value)
-{
+QString valueAsStored(const QString& value) {
     if (valueAsRead(value) == value)
         return value;
     return QLatin1Char('"') + value + QLatin1Char('"');
 }
 
-std::optional<QString> sectionName(const QString& line)
-{
+std::optional<QString> sectionName(const QString& line) {
     const QString trimmed = trimBlanks(line);
     const qsizetype close = trimmed.lastIndexOf(QLatin1Char(']'));
     if (!trimmed.startsWith(QLatin1Char('[')) || close < 0)
@@ -178,14 +167,12 @@ std::optional<QString> sectionName(const QString& line)
     return trimBlanks(trimmed.mid(1, close - 1));
 }
 
-QString keyName(const QString& line)
-{
+QString keyName(const QString& line) {
     const qsizetype equals = line.indexOf(QLatin1Char('='));
     return trimBlanks(equals < 0 ? line : line.left(equals));
 }
 
-bool sameName(const QString& a, const QString& b)
-{
+bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
@@ -195,8 +182,7 @@ struct SectionRange {
     qsizetype end = -1;
 };
 
-SectionRange findSection(const QStringList& lines, const QString& section)
-{
+SectionRange findSection(const QStringList& lines, const QString& section) {
     SectionRange range;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const auto name = sectionName(lines.at(i));
@@ -214,8 +200,7 @@ SectionRange findSection(const QStringList& lines, const QString& section)
     return range;
 }
 
-qsizetype findKey(const QStringList& lines, const SectionRange& range, const QString& key)
-{
+qsizetype findKey(const QStringList& lines, const SectionRange& range, const QString& key) {
     for (qsizetype i = range.begin + 1; i < range.end; ++i) {
         if (!trimBlanks(lines.at(i)).isEmpty() && sameName(keyName(lines.at(i)), key))
             return i;
@@ -227,8 +212,7 @@ qsizetype findKey(const QStringList& lines, const SectionRange& range, const QSt
 
 IniFile::IniFile(QString path) : filePath(std::move(path)) {}
 
-QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const
-{
+QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return defaultValue;
@@ -244,8 +228,7 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     return equals < 0 ? QString() : valueAsRead(entry.mid(equals + 1));
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value) const
-{
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) const {
     const IniWriteError failure("Unable to write to " + filePath.toStdString());
     // A line break would split the entry and leave a stray line in the file.
     if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))

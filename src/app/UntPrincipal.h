@@ -24,7 +24,8 @@ class TfrmPrincipal final : public QMainWindow {
 
 public:
     // Config.ini is looked for in `executableFolder`; the login fills `station`.
-    TfrmPrincipal(const QString& executableFolder, Station& station, Services services, QWidget* parent = nullptr);
+    TfrmPrincipal(const QString& executableFolder, Station& station, Services services,
+                  QWidget* parent = nullptr);
     ~TfrmPrincipal() override;
 
     // The window is created before the connection and the other windows: they are handed in afterwards.

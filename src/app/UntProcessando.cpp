@@ -7,21 +7,19 @@
 #include <QCoreApplication>
 
 TfrmProcessando::TfrmProcessando(QWidget* mainWindow, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::TfrmProcessando), mainWindow(mainWindow)
-{
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::TfrmProcessando),
+      mainWindow(mainWindow) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmProcessando"));
     setAttribute(Qt::WA_StyledBackground);
     setFixedSize(size());
 }
 
-TfrmProcessando::~TfrmProcessando()
-{
+TfrmProcessando::~TfrmProcessando() {
     delete ui;
 }
 
-void TfrmProcessando::showWait()
-{
+void TfrmProcessando::showWait() {
     if (!isVisible())
         centreOver(*this, mainWindow);
     show();
@@ -30,7 +28,6 @@ void TfrmProcessando::showWait()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TfrmProcessando::closeWait()
-{
+void TfrmProcessando::closeWait() {
     hide();
 }

@@ -4,15 +4,13 @@
 
 #include <exception>
 
-QString withFullStop(const QString& message)
-{
+QString withFullStop(const QString& message) {
     if (message.isEmpty() || message.back() <= QChar('.'))
         return message;
     return message + QLatin1Char('.');
 }
 
-void runGuarded(Messages& messages, QWidget* parent, const std::function<void()>& handler)
-{
+void runGuarded(Messages& messages, QWidget* parent, const std::function<void()>& handler) {
     QString error;
     try {
         handler();

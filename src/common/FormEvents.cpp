@@ -9,16 +9,14 @@
 
 namespace {
 // A message box opening or another window taking over is not a move inside the window.
-bool isMoveInsideWindow(const QFocusEvent* event)
-{
+bool isMoveInsideWindow(const QFocusEvent* event) {
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
 }
 } // namespace
 
 FormEvents::FormEvents(QWidget* form, Messages& messages) : QObject(form), form(form), messages(messages) {}
 
-void FormEvents::setTabSequence(const QList<QWidget*>& controls)
-{
+void FormEvents::setTabSequence(const QList<QWidget*>& controls) {
     sequence.clear();
     for (QWidget* control : controls) {
         sequence.append(control);
@@ -26,37 +24,31 @@ void FormEvents::setTabSequence(const QList<QWidget*>& controls)
     }
 }
 
-void FormEvents::onEnter(QWidget* control, std::function<void()> handler)
-{
+void FormEvents::onEnter(QWidget* control, std::function<void()> handler) {
     enterHandlers.insert(control, std::move(handler));
     watch(control);
 }
 
-void FormEvents::onExit(QWidget* control, std::function<void()> handler)
-{
+void FormEvents::onExit(QWidget* control, std::function<void()> handler) {
     exitHandlers.insert(control, std::move(handler));
     watch(control);
 }
 
-void FormEvents::onKeyDown(QWidget* control, std::function<void(int)> handler)
-{
+void FormEvents::onKeyDown(QWidget* control, std::function<void(int)> handler) {
     keyHandlers.insert(control, std::move(handler));
     watch(control);
 }
 
-void FormEvents::run(const std::function<void()>& handler)
-{
+void FormEvents::run(const std::function<void()>& handler) {
     runGuarded(messages, form, handler);
 }
 
-void FormEvents::watch(QWidget* control)
-{
+void FormEvents::watch(QWidget* control) {
     control->removeEventFilter(this);
     control->installEventFilter(this);
 }
 
-void FormEvents::moveFocus(QWidget* from, int step)
-{
+void FormEvents::moveFocus(QWidget* from, int step) {
     const int count = sequence.size();
     int index = -1;
     for (int i = 0; i < count; ++i) {
@@ -68,15 +60,15 @@ void FormEvents::moveFocus(QWidget* from, int step)
     for (int tries = 1; tries <= count; ++tries) {
         QWidget* next = sequence.at(((index + step * tries) % count + count) % count);
         if (next && next->isVisible() && next->isEnabled()) {
-            // As Tab and Shift+Tab do, so a line edit entered this way selects its text and typing replaces it.
+            // As Tab and Shift+Tab do, so a line edit entered this way selects its text and typing replaces
+            // it.
             next->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
             return;
         }
     }
 }
 
-bool FormEvents::eventFilter(QObject* watched, QEvent* event)
-{
+bool FormEvents::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::FocusIn: {
         const auto handler = enterHandlers.constFind(watched);

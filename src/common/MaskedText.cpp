@@ -6,8 +6,7 @@ namespace {
 const QString inputPositions = QStringLiteral("AaNnXx90Dd#HhBb");
 
 // For each displayed position of the mask, whether the user types there.
-QList<bool> inputMap(const QString& inputMask)
-{
+QList<bool> inputMap(const QString& inputMask) {
     QString mask = inputMask;
     const int blankSpec = mask.lastIndexOf(QLatin1Char(';'));
     if (blankSpec >= 0 && blankSpec == mask.size() - 2)
@@ -28,8 +27,7 @@ QList<bool> inputMap(const QString& inputMask)
 }
 } // namespace
 
-QString maskedValue(const QLineEdit& edit)
-{
+QString maskedValue(const QLineEdit& edit) {
     const QString shown = edit.displayText();
     if (edit.inputMask().isEmpty())
         return shown.trimmed();
@@ -44,8 +42,7 @@ QString maskedValue(const QLineEdit& edit)
     return value;
 }
 
-void setMaskedValue(QLineEdit& edit, const QString& value)
-{
+void setMaskedValue(QLineEdit& edit, const QString& value) {
     if (edit.inputMask().isEmpty()) {
         edit.setText(value);
         return;
@@ -65,6 +62,7 @@ void setMaskedValue(QLineEdit& edit, const QString& value)
     QString withLiterals;
     const QString blankShown = edit.displayText();
     for (int i = 0; i < map.size(); ++i)
-        withLiterals.append(map.at(i) ? laid.at(i) : (i < blankShown.size() ? blankShown.at(i) : QLatin1Char(' ')));
+        withLiterals.append(map.at(i) ? laid.at(i)
+                                      : (i < blankShown.size() ? blankShown.at(i) : QLatin1Char(' ')));
     edit.setText(withLiterals);
 }

@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 
-bool DesktopShell::open(const QUrl& url)
-{
+bool DesktopShell::open(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }

@@ -6,8 +6,7 @@
 #include <QTest>
 
 namespace {
-QByteArray utf16le(const QString& text)
-{
+QByteArray utf16le(const QString& text) {
     QByteArray bytes("\xFF\xFE");
     for (const QChar c : text) {
         bytes.append(char(c.unicode() & 0xFF));
@@ -24,40 +23,33 @@ private:
     QTemporaryDir folder;
     QString path() const { return folder.filePath(QStringLiteral("Config.ini")); }
 
-    void putFile(const QByteArray& bytes) const
-    {
+    void putFile(const QByteArray& bytes) const {
         QFile file(path());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
     }
 
-    QByteArray fileBytes() const
-    {
+    QByteArray fileBytes() const {
         QFile file(path());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
 private slots:
-    void init()
-    {
-        QFile::remove(path());
-    }
+    void init() { QFile::remove(path()); }
 
-    void readsWhatTheWindowsProgramWrote_data()
-    {
+    void readsWhatTheWindowsProgramWrote_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("cnpj");
         QTest::addColumn<QString>("password");
 
-        QTest::newRow("plain ANSI, CR LF") << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=segredo\r\n")
-                                           << "12345678000195"
-                                           << "segredo";
+        QTest::newRow("plain ANSI, CR LF")
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=segredo\r\n") << "12345678000195"
+            << "segredo";
         QTest::newRow("comma, semicolon, equals, quote and backslash")
             << QByteArray("[Login]\r\nCNPJ=1\r\nSenha=a,b;c=d\"e'f\\g\r\n") << "1"
             << "a,b;c=d\"e'f\\g";
-        QTest::newRow("names in another case")
-            << QByteArray("[login]\r\ncnpj=11\r\nSENHA=x\r\n") << "11"
-            << "x";
+        QTest::newRow("names in another case") << QByteArray("[login]\r\ncnpj=11\r\nSENHA=x\r\n") << "11"
+                                               << "x";
         QTest::newRow("blanks around names and values")
             << QByteArray("  [ Login ]  \r\n  CNPJ  =  123 \t\r\nSenha =\tp w \r\n") << "123"
             << "p w";
@@ -81,12 +73,12 @@ private slots:
             << "";
         QTest::newRow("first of two entries") << QByteArray("[Login]\r\nSenha=um\r\nSenha=dois\r\n") << ""
                                               << "um";
-        QTest::newRow("Windows-1252") << QByteArray("[Login]\r\nSenha=a\xE7\xE3o\x80\r\n") << ""
-                                      << QString::fromUtf8("ação€");
-        QTest::newRow("UTF-8 without mark") << QByteArray("[Login]\r\nSenha=a\xC3\xA7\xC3\xA3o\r\n") << ""
-                                            << QString::fromUtf8("ação");
-        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF[Login]\r\nSenha=\xE2\x82\xAC\r\n") << ""
-                                         << QString::fromUtf8("€");
+        QTest::newRow("Windows-1252")
+            << QByteArray("[Login]\r\nSenha=a\xE7\xE3o\x80\r\n") << "" << QString::fromUtf8("ação€");
+        QTest::newRow("UTF-8 without mark")
+            << QByteArray("[Login]\r\nSenha=a\xC3\xA7\xC3\xA3o\r\n") << "" << QString::fromUtf8("ação");
+        QTest::newRow("UTF-8 with mark")
+            << QByteArray("\xEF\xBB\xBF[Login]\r\nSenha=\xE2\x82\xAC\r\n") << "" << QString::fromUtf8("€");
         QTest::newRow("UTF-16 with mark")
             << utf16le(QString::fromUtf8("[Login]\r\nCNPJ=55\r\nSenha=ação日本\r\n")) << "55"
             << QString::fromUtf8("ação日本");
@@ -102,8 +94,7 @@ private slots:
                                  << "";
     }
 
-    void readsWhatTheWindowsProgramWrote()
-    {
+    void readsWhatTheWindowsProgramWrote() {
         QFETCH(QByteArray, file);
         QFETCH(QString, cnpj);
         QFETCH(QString, password);
@@ -114,33 +105,33 @@ private slots:
         QCOMPARE(ini.readString("Login", "Senha"), password);
     }
 
-    void missingFileGivesTheDefault()
-    {
+    void missingFileGivesTheDefault() {
         const IniFile ini(path());
         QCOMPARE(ini.readString("Login", "Senha"), QString());
         QCOMPARE(ini.readString("Login", "Senha", "padrao"), QString("padrao"));
     }
 
-    void newFileHoldsTheValuesVerbatim_data()
-    {
+    void newFileHoldsTheValuesVerbatim_data() {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QByteArray>("bytes");
 
-        QTest::newRow("digits") << "123456" << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=123456\r\n");
+        QTest::newRow("digits") << "123456"
+                                << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=123456\r\n");
         QTest::newRow("comma, semicolon, equals, quote and backslash")
             << "a,b;c=d\"e'f\\g" << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=a,b;c=d\"e'f\\g\r\n");
         QTest::newRow("Latin-1 letters as ANSI")
-            << QString::fromUtf8("ação") << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=a\xE7\xE3o\r\n");
+            << QString::fromUtf8("ação")
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=a\xE7\xE3o\r\n");
         QTest::newRow("beyond ANSI as UTF-16")
-            << QString::fromUtf8("日本") << utf16le(QString::fromUtf8("[Login]\r\nCNPJ=12345678000195\r\nSenha=日本\r\n"));
+            << QString::fromUtf8("日本")
+            << utf16le(QString::fromUtf8("[Login]\r\nCNPJ=12345678000195\r\nSenha=日本\r\n"));
         QTest::newRow("blank at the end kept in quotes")
             << "senha " << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=\"senha \"\r\n");
         QTest::newRow("quoted password kept in quotes")
             << "'x'" << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=\"'x'\"\r\n");
     }
 
-    void newFileHoldsTheValuesVerbatim()
-    {
+    void newFileHoldsTheValuesVerbatim() {
         QFETCH(QString, password);
         QFETCH(QByteArray, bytes);
 
@@ -150,8 +141,7 @@ private slots:
         QCOMPARE(fileBytes(), bytes);
     }
 
-    void writtenValueReadsBack_data()
-    {
+    void writtenValueReadsBack_data() {
         QTest::addColumn<QString>("password");
 
         for (const char* text : {"a,b", "x;y", "k=v", "q\"uote", "'single'", "\"double\"", "\"", "''",
@@ -164,8 +154,7 @@ private slots:
         QTest::newRow("case kept") << "AbC";
     }
 
-    void writtenValueReadsBack()
-    {
+    void writtenValueReadsBack() {
         QFETCH(QString, password);
 
         const IniFile ini(path());
@@ -175,19 +164,21 @@ private slots:
         QCOMPARE(ini.readString("Login", "CNPJ"), QString("12345678000195"));
     }
 
-    void rewriteLeavesOtherLinesAlone_data()
-    {
+    void rewriteLeavesOtherLinesAlone_data() {
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
 
         QTest::newRow("values replaced in place")
-            << QByteArray("; salvo\r\n[Outra]\r\nSenha=fica\r\n\r\n[LOGIN]\r\ncnpj = 1\r\nX=y\r\nSenha=velha\r\n")
-            << QByteArray("; salvo\r\n[Outra]\r\nSenha=fica\r\n\r\n[LOGIN]\r\ncnpj=2\r\nX=y\r\nSenha=nova\r\n");
+            << QByteArray(
+                   "; salvo\r\n[Outra]\r\nSenha=fica\r\n\r\n[LOGIN]\r\ncnpj = 1\r\nX=y\r\nSenha=velha\r\n")
+            << QByteArray(
+                   "; salvo\r\n[Outra]\r\nSenha=fica\r\n\r\n[LOGIN]\r\ncnpj=2\r\nX=y\r\nSenha=nova\r\n");
         QTest::newRow("keys added at the end of the section")
             << QByteArray("[Login]\r\nX=y\r\n\r\n[Outra]\r\nA=b\r\n")
             << QByteArray("[Login]\r\nX=y\r\nCNPJ=2\r\nSenha=nova\r\n\r\n[Outra]\r\nA=b\r\n");
         QTest::newRow("section added at the end")
-            << QByteArray("[Outra]\nA=b") << QByteArray("[Outra]\r\nA=b\r\n\r\n[Login]\r\nCNPJ=2\r\nSenha=nova\r\n");
+            << QByteArray("[Outra]\nA=b")
+            << QByteArray("[Outra]\r\nA=b\r\n\r\n[Login]\r\nCNPJ=2\r\nSenha=nova\r\n");
         QTest::newRow("UTF-16 stays UTF-16")
             << utf16le(QString::fromUtf8("[Outra]\r\nA=日\r\n[Login]\r\nCNPJ=1\r\nSenha=x\r\n"))
             << utf16le(QString::fromUtf8("[Outra]\r\nA=日\r\n[Login]\r\nCNPJ=2\r\nSenha=nova\r\n"));
@@ -196,8 +187,7 @@ private slots:
             << QByteArray("\xEF\xBB\xBF[Login]\r\nCNPJ=2\r\nSenha=nova\r\n");
     }
 
-    void rewriteLeavesOtherLinesAlone()
-    {
+    void rewriteLeavesOtherLinesAlone() {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
         putFile(before);
@@ -208,15 +198,13 @@ private slots:
         QCOMPARE(fileBytes(), after);
     }
 
-    void onlyTheOwnerMayReadTheFile_data()
-    {
+    void onlyTheOwnerMayReadTheFile_data() {
         QTest::addColumn<bool>("existing");
         QTest::newRow("new file") << false;
         QTest::newRow("file readable by all rewritten") << true;
     }
 
-    void onlyTheOwnerMayReadTheFile()
-    {
+    void onlyTheOwnerMayReadTheFile() {
         QFETCH(bool, existing);
         if (existing) {
             putFile("[Login]\r\nSenha=x\r\n");
@@ -229,8 +217,7 @@ private slots:
         QCOMPARE(QFile::permissions(path()), ownerOnly);
     }
 
-    void failedWriteSaysWhereAndLeavesNoTrace_data()
-    {
+    void failedWriteSaysWhereAndLeavesNoTrace_data() {
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("value");
         QTest::newRow("folder missing") << "falta/Config.ini"
@@ -241,8 +228,7 @@ private slots:
                                                  << "a\r\n[Login]";
     }
 
-    void failedWriteSaysWhereAndLeavesNoTrace()
-    {
+    void failedWriteSaysWhereAndLeavesNoTrace() {
         QFETCH(QString, where);
         QFETCH(QString, value);
         QDir(folder.path()).mkpath("pasta/Config.ini");

@@ -39,8 +39,7 @@ const QString forgetQuestion = QString::fromUtf8(
 
 class RecordingShell final : public Shell {
 public:
-    bool open(const QUrl& url) override
-    {
+    bool open(const QUrl& url) override {
         opened.append(url);
         return true;
     }
@@ -51,8 +50,7 @@ public:
 // report windows.
 struct MainWindow {
     MainWindow(const QString& folder, Services services, TdmConexao& conexao)
-        : frmVersao(services), frmPrincipal(folder, station, services)
-    {
+        : frmVersao(services), frmPrincipal(folder, station, services) {
         frmLancamento.resize(300, 200);
         frmRelarorios.resize(320, 220);
         frmPrincipal.setConnection(conexao);
@@ -60,15 +58,13 @@ struct MainWindow {
     }
 
     // Shown as at start-up; the show handler runs once the window is up.
-    void show()
-    {
+    void show() {
         frmPrincipal.resize(916, 660);
         frmPrincipal.show();
         QCoreApplication::processEvents();
     }
 
-    template <class T> T* control(const char* name) const
-    {
+    template <class T> T* control(const char* name) const {
         T* found = frmPrincipal.findChild<T*>(QString::fromLatin1(name));
         if (!found)
             qFatal("no control %s", name);
@@ -80,24 +76,22 @@ struct MainWindow {
     QWidget* pnLogin() const { return control<QWidget>("pnLogin"); }
     QAction* action(const char* name) const { return control<QAction>(name); }
 
-    void type(const QString& cnpj, const QString& password) const
-    {
+    void type(const QString& cnpj, const QString& password) const {
         fiCNPJPosto()->home(false);
         QTest::keyClicks(fiCNPJPosto(), cnpj);
         QTest::keyClicks(fiSenha(), password);
     }
 
-    bool loggedIn() const
-    {
+    bool loggedIn() const {
         return pnLogin()->isHidden() && control<QWidget>("btRegistrar")->isVisible() &&
                control<QWidget>("btRelatorios")->isVisible();
     }
 
-    bool loggedOut() const
-    {
+    bool loggedOut() const {
         return pnLogin()->isVisible() && control<QWidget>("btRegistrar")->isHidden() &&
                control<QWidget>("btRelatorios")->isHidden() && control<QLabel>("fiNome")->text().isEmpty() &&
-               control<QLabel>("fiCNPJ")->text().isEmpty() && station.sCNPJ.isEmpty() && station.iIDPosto == 0;
+               control<QLabel>("fiCNPJ")->text().isEmpty() && station.sCNPJ.isEmpty() &&
+               station.iIDPosto == 0;
     }
 
     Station station;
@@ -107,14 +101,12 @@ struct MainWindow {
     TfrmPrincipal frmPrincipal;
 };
 
-QByteArray fileBytes(const QString& path)
-{
+QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void putFile(const QString& path, const QByteArray& bytes)
-{
+void putFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
@@ -133,15 +125,13 @@ private:
     std::unique_ptr<QTemporaryDir> folder;
 
     QString configPath() const { return folder->filePath(QStringLiteral("Config.ini")); }
-    std::unique_ptr<MainWindow> makeWindow(const QString& exeFolder = {})
-    {
+    std::unique_ptr<MainWindow> makeWindow(const QString& exeFolder = {}) {
         return std::make_unique<MainWindow>(exeFolder.isEmpty() ? folder->path() : exeFolder, services,
                                             db->connection());
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         messages = ScriptedMessages();
         shell.opened.clear();
         folder = std::make_unique<QTemporaryDir>();
@@ -154,14 +144,12 @@ private slots:
                  "VALUES (9, '12 45678000195', 'b', 'Posto do Meio', 1)");
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         db.reset();
         folder.reset();
     }
 
-    void startsLoggedOutWithoutSavedLogin()
-    {
+    void startsLoggedOutWithoutSavedLogin() {
         const auto w = makeWindow();
         w->show();
 
@@ -180,8 +168,7 @@ private slots:
         QVERIFY(!QFile::exists(configPath()));
     }
 
-    void menuReadsAsDesigned()
-    {
+    void menuReadsAsDesigned() {
         const auto w = makeWindow();
         const QList<QAction*> top = w->control<QMenuBar>("MainMenu1")->actions();
         QCOMPARE(top.size(), 2);
@@ -196,16 +183,14 @@ private slots:
             QVERIFY(item->isEnabled());
     }
 
-    void loginPanelStaysCentred_data()
-    {
+    void loginPanelStaysCentred_data() {
         QTest::addColumn<QSize>("size");
         QTest::newRow("design size") << QSize(916, 660);
         QTest::newRow("larger") << QSize(1400, 900);
         QTest::newRow("smaller") << QSize(700, 500);
     }
 
-    void loginPanelStaysCentred()
-    {
+    void loginPanelStaysCentred() {
         QFETCH(QSize, size);
         const auto w = makeWindow();
         w->show();
@@ -214,38 +199,43 @@ private slots:
 
         const QWidget* area = w->control<QWidget>("centralwidget");
         const QPoint offset = w->pnLogin()->geometry().center() - area->rect().center();
-        QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1, qPrintable(QString("off by %1,%2").arg(offset.x()).arg(offset.y())));
+        QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
+                 qPrintable(QString("off by %1,%2").arg(offset.x()).arg(offset.y())));
         QCOMPARE(w->control<QLabel>("Label7")->geometry().right(), area->width() - 9);
         QCOMPARE(w->control<QLabel>("lbVersao")->geometry().bottom(), area->height() - 7);
         QCOMPARE(w->control<QLabel>("fiNome")->geometry().right(), area->width() - 9);
     }
 
-    void refusedLogin_data()
-    {
+    void refusedLogin_data() {
         QTest::addColumn<QString>("cnpj");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("isError");
         QTest::addColumn<QString>("focus");
 
-        QTest::newRow("empty CNPJ and empty password") << "" << "" << askCnpj << false << "fiCNPJPosto";
-        QTest::newRow("empty CNPJ with a password") << "" << "SeNhA 1" << askCnpj << false << "fiCNPJPosto";
-        QTest::newRow("empty password") << "12345678000195" << "" << askPassword << false << "fiSenha";
-        QTest::newRow("password of blanks") << "12345678000195" << "   " << askPassword << false << "fiSenha";
-        QTest::newRow("unknown CNPJ") << "99999999000199" << "SeNhA 1" << notFound << false << "fiCNPJPosto";
-        QTest::newRow("fewer than 14 digits") << "1234567800019" << "SeNhA 1" << notFound << false << "fiCNPJPosto";
-        QTest::newRow("blank in the middle of the CNPJ")
-            << "1234567 000195" << "SeNhA 1" << notFound << false << "fiCNPJPosto";
-        QTest::newRow("password in another case")
-            << "12345678000195" << "senha 1" << wrongPassword << true << "fiSenha";
-        QTest::newRow("trailing blank compared")
-            << "12345678000195" << "SeNhA 1 " << wrongPassword << true << "fiSenha";
-        QTest::newRow("stored trailing blanks missing")
-            << "98765432000110" << "pw" << wrongPassword << true << "fiSenha";
+        QTest::newRow("empty CNPJ and empty password") << ""
+                                                       << "" << askCnpj << false << "fiCNPJPosto";
+        QTest::newRow("empty CNPJ with a password") << ""
+                                                    << "SeNhA 1" << askCnpj << false << "fiCNPJPosto";
+        QTest::newRow("empty password") << "12345678000195"
+                                        << "" << askPassword << false << "fiSenha";
+        QTest::newRow("password of blanks") << "12345678000195"
+                                            << "   " << askPassword << false << "fiSenha";
+        QTest::newRow("unknown CNPJ") << "99999999000199"
+                                      << "SeNhA 1" << notFound << false << "fiCNPJPosto";
+        QTest::newRow("fewer than 14 digits") << "1234567800019"
+                                              << "SeNhA 1" << notFound << false << "fiCNPJPosto";
+        QTest::newRow("blank in the middle of the CNPJ") << "1234567 000195"
+                                                         << "SeNhA 1" << notFound << false << "fiCNPJPosto";
+        QTest::newRow("password in another case") << "12345678000195"
+                                                  << "senha 1" << wrongPassword << true << "fiSenha";
+        QTest::newRow("trailing blank compared") << "12345678000195"
+                                                 << "SeNhA 1 " << wrongPassword << true << "fiSenha";
+        QTest::newRow("stored trailing blanks missing") << "98765432000110"
+                                                        << "pw" << wrongPassword << true << "fiSenha";
     }
 
-    void refusedLogin()
-    {
+    void refusedLogin() {
         QFETCH(QString, cnpj);
         QFETCH(QString, password);
         QFETCH(QString, message);
@@ -275,20 +265,24 @@ private slots:
         QCOMPARE(w->fiSenha()->displayText(), QString(password.size(), QLatin1Char('*')));
     }
 
-    void successfulLogin_data()
-    {
+    void successfulLogin_data() {
         QTest::addColumn<QString>("cnpj");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("name");
         QTest::addColumn<qint32>("id");
 
-        QTest::newRow("complete CNPJ") << "12345678000195" << "SeNhA 1" << "Posto Central" << 7;
-        QTest::newRow("password with trailing blanks") << "98765432000110" << "pw  " << "Posto da Serra" << 8;
-        QTest::newRow("blank in the middle read as a blank") << "12 45678000195" << "b" << "Posto do Meio" << 9;
+        QTest::newRow("complete CNPJ") << "12345678000195"
+                                       << "SeNhA 1"
+                                       << "Posto Central" << 7;
+        QTest::newRow("password with trailing blanks") << "98765432000110"
+                                                       << "pw  "
+                                                       << "Posto da Serra" << 8;
+        QTest::newRow("blank in the middle read as a blank") << "12 45678000195"
+                                                             << "b"
+                                                             << "Posto do Meio" << 9;
     }
 
-    void successfulLogin()
-    {
+    void successfulLogin() {
         QFETCH(QString, cnpj);
         QFETCH(QString, password);
         QFETCH(QString, name);
@@ -311,8 +305,7 @@ private slots:
         QVERIFY(!QFile::exists(configPath()));
     }
 
-    void loggedInStationShowsFormattedCnpj()
-    {
+    void loggedInStationShowsFormattedCnpj() {
         const auto w = makeWindow();
         w->show();
         w->type("12345678000195", "SeNhA 1");
@@ -321,15 +314,13 @@ private slots:
         QCOMPARE(w->station.sCNPJ, QString("12345678000195"));
     }
 
-    void keepConnectedSavesTheLogin_data()
-    {
+    void keepConnectedSavesTheLogin_data() {
         QTest::addColumn<QByteArray>("before");
         QTest::newRow("no file yet") << QByteArray();
         QTest::newRow("file of another login") << QByteArray("[Login]\r\nCNPJ=98765432000110\r\nSenha=\r\n");
     }
 
-    void keepConnectedSavesTheLogin()
-    {
+    void keepConnectedSavesTheLogin() {
         QFETCH(QByteArray, before);
         if (!before.isEmpty())
             putFile(configPath(), before);
@@ -348,15 +339,13 @@ private slots:
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     }
 
-    void uncheckedBoxLeavesTheFileAlone_data()
-    {
+    void uncheckedBoxLeavesTheFileAlone_data() {
         QTest::addColumn<QByteArray>("before");
         QTest::newRow("no file") << QByteArray();
         QTest::newRow("file of another station") << QByteArray("[Login]\r\nCNPJ=98765432000110\r\n");
     }
 
-    void uncheckedBoxLeavesTheFileAlone()
-    {
+    void uncheckedBoxLeavesTheFileAlone() {
         QFETCH(QByteArray, before);
         if (!before.isEmpty())
             putFile(configPath(), before);
@@ -372,16 +361,14 @@ private slots:
         QCOMPARE(fileBytes(configPath()), before);
     }
 
-    void unwritableFolderStillLogsIn_data()
-    {
+    void unwritableFolderStillLogsIn_data() {
         QTest::addColumn<QString>("exeFolder");
         QTest::addColumn<bool>("configIsFolder");
         QTest::newRow("folder missing") << "falta" << false;
         QTest::newRow("a folder in the file's place") << "" << true;
     }
 
-    void unwritableFolderStillLogsIn()
-    {
+    void unwritableFolderStillLogsIn() {
         QFETCH(QString, exeFolder);
         QFETCH(bool, configIsFolder);
         const QString where = exeFolder.isEmpty() ? folder->path() : folder->filePath(exeFolder);
@@ -403,15 +390,13 @@ private slots:
         QCOMPARE(messages.last().icon, Messages::Icon::Error);
     }
 
-    void loginCannotRunInsideItself_data()
-    {
+    void loginCannotRunInsideItself_data() {
         QTest::addColumn<bool>("byClick");
         QTest::newRow("second Enter") << false;
         QTest::newRow("second click") << true;
     }
 
-    void loginCannotRunInsideItself()
-    {
+    void loginCannotRunInsideItself() {
         QFETCH(bool, byClick);
         const auto w = makeWindow();
         w->show();
@@ -419,10 +404,16 @@ private slots:
         QWidget* btConfirma = w->control<QWidget>("btConfirma");
         if (byClick) {
             const QPointF inside(5, 5);
-            QCoreApplication::postEvent(btConfirma, new QMouseEvent(QEvent::MouseButtonPress, inside, btConfirma->mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-            QCoreApplication::postEvent(btConfirma, new QMouseEvent(QEvent::MouseButtonRelease, inside, btConfirma->mapToGlobal(inside), Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+            QCoreApplication::postEvent(
+                btConfirma, new QMouseEvent(QEvent::MouseButtonPress, inside, btConfirma->mapToGlobal(inside),
+                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(btConfirma,
+                                        new QMouseEvent(QEvent::MouseButtonRelease, inside,
+                                                        btConfirma->mapToGlobal(inside), Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
         } else {
-            QCoreApplication::postEvent(w->fiSenha(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+            QCoreApplication::postEvent(w->fiSenha(),
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
         }
 
         QTest::keyClick(w->fiSenha(), Qt::Key_Return);
@@ -433,8 +424,7 @@ private slots:
         QVERIFY(w->fiMensagem()->isHidden());
     }
 
-    void savedLoginRunsAtFirstShow_data()
-    {
+    void savedLoginRunsAtFirstShow_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("cnpj");
         QTest::addColumn<QString>("password");
@@ -442,20 +432,29 @@ private slots:
         QTest::addColumn<QString>("focus");
 
         QTest::newRow("saved login") << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=SeNhA 1\r\n")
-                                     << "12345678000195" << "SeNhA 1" << "" << "";
-        QTest::newRow("password changed since") << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=antiga\r\n")
-                                                << "12345678000195" << "antiga" << wrongPassword << "fiSenha";
+                                     << "12345678000195"
+                                     << "SeNhA 1"
+                                     << ""
+                                     << "";
+        QTest::newRow("password changed since")
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=antiga\r\n") << "12345678000195"
+            << "antiga" << wrongPassword << "fiSenha";
         QTest::newRow("saved password of blanks")
-            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=\"   \"\r\n") << "12345678000195" << "   "
-            << askPassword << "fiSenha";
-        QTest::newRow("CNPJ only: no login") << QByteArray("[Login]\r\nCNPJ=12345678000195\r\n") << "12345678000195"
-                                             << "" << "" << "";
-        QTest::newRow("empty password: no login") << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=\r\n")
-                                                  << "12345678000195" << "" << "" << "";
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=\"   \"\r\n") << "12345678000195"
+            << "   " << askPassword << "fiSenha";
+        QTest::newRow("CNPJ only: no login")
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\n") << "12345678000195"
+            << ""
+            << ""
+            << "";
+        QTest::newRow("empty password: no login")
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=\r\n") << "12345678000195"
+            << ""
+            << ""
+            << "";
     }
 
-    void savedLoginRunsAtFirstShow()
-    {
+    void savedLoginRunsAtFirstShow() {
         QFETCH(QByteArray, file);
         QFETCH(QString, cnpj);
         QFETCH(QString, password);
@@ -482,8 +481,7 @@ private slots:
         QCOMPARE(fileBytes(configPath()), file);
     }
 
-    void unreachableDatabaseIsReportedAndLoginStillWorks()
-    {
+    void unreachableDatabaseIsReportedAndLoginStillWorks() {
         TdmConexao unreachable(ConnectionSettings::sqliteFile(folder->filePath("falta/Dravix.db")));
         runGuarded(messages, nullptr, [&] { unreachable.open(); });
         QCOMPARE(messages.count(), 1);
@@ -514,25 +512,29 @@ private slots:
         QVERIFY(station.sCNPJ.isEmpty());
     }
 
-    void enterKeys_data()
-    {
+    void enterKeys_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<QString>("focus");
         QTest::addColumn<bool>("logsIn");
 
-        QTest::newRow("Enter in the CNPJ moves on") << "fiCNPJPosto" << int(Qt::Key_Return) << 0 << "fiSenha" << false;
-        QTest::newRow("keypad Enter in the CNPJ") << "fiCNPJPosto" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "fiSenha" << false;
-        QTest::newRow("shift Enter in the CNPJ") << "fiCNPJPosto" << int(Qt::Key_Return) << int(Qt::ShiftModifier) << "fiSenha" << false;
-        QTest::newRow("another key in the CNPJ") << "fiCNPJPosto" << int(Qt::Key_Down) << 0 << "fiCNPJPosto" << false;
+        QTest::newRow("Enter in the CNPJ moves on")
+            << "fiCNPJPosto" << int(Qt::Key_Return) << 0 << "fiSenha" << false;
+        QTest::newRow("keypad Enter in the CNPJ")
+            << "fiCNPJPosto" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "fiSenha" << false;
+        QTest::newRow("shift Enter in the CNPJ")
+            << "fiCNPJPosto" << int(Qt::Key_Return) << int(Qt::ShiftModifier) << "fiSenha" << false;
+        QTest::newRow("another key in the CNPJ")
+            << "fiCNPJPosto" << int(Qt::Key_Down) << 0 << "fiCNPJPosto" << false;
         QTest::newRow("Enter in the password logs in") << "fiSenha" << int(Qt::Key_Return) << 0 << "" << true;
-        QTest::newRow("ctrl Enter in the password logs in") << "fiSenha" << int(Qt::Key_Return) << int(Qt::ControlModifier) << "" << true;
-        QTest::newRow("another key in the password") << "fiSenha" << int(Qt::Key_Down) << 0 << "fiSenha" << false;
+        QTest::newRow("ctrl Enter in the password logs in")
+            << "fiSenha" << int(Qt::Key_Return) << int(Qt::ControlModifier) << "" << true;
+        QTest::newRow("another key in the password")
+            << "fiSenha" << int(Qt::Key_Down) << 0 << "fiSenha" << false;
     }
 
-    void enterKeys()
-    {
+    void enterKeys() {
         QFETCH(QString, field);
         QFETCH(int, key);
         QFETCH(int, modifiers);
@@ -552,8 +554,7 @@ private slots:
             QCOMPARE(w->frmPrincipal.focusWidget()->objectName(), focus);
     }
 
-    void forgetSavedLogin_data()
-    {
+    void forgetSavedLogin_data() {
         QTest::addColumn<bool>("fileThere");
         QTest::addColumn<bool>("afterLogin");
         QTest::addColumn<bool>("yes");
@@ -564,8 +565,7 @@ private slots:
         QTest::newRow("no changes nothing") << true << false << false;
     }
 
-    void forgetSavedLogin()
-    {
+    void forgetSavedLogin() {
         QFETCH(bool, fileThere);
         QFETCH(bool, afterLogin);
         QFETCH(bool, yes);
@@ -596,16 +596,14 @@ private slots:
         QVERIFY(w->frmPrincipal.isVisible());
     }
 
-    void waysToEndTheProgram_data()
-    {
+    void waysToEndTheProgram_data() {
         QTest::addColumn<QString>("way");
         QTest::newRow("menu Sair") << "Sair1";
         QTest::newRow("close picture") << "Image6";
         QTest::newRow("closing the window") << "close";
     }
 
-    void waysToEndTheProgram()
-    {
+    void waysToEndTheProgram() {
         QFETCH(QString, way);
         const auto w = makeWindow();
         w->show();
@@ -622,8 +620,7 @@ private slots:
         QCOMPARE(messages.count(), 0);
     }
 
-    void tilesOpenTheirWindows_data()
-    {
+    void tilesOpenTheirWindows_data() {
         QTest::addColumn<QString>("clicked");
         QTest::addColumn<bool>("fueling");
 
@@ -635,8 +632,7 @@ private slots:
         QTest::newRow("report tile's caption") << "Label10" << false;
     }
 
-    void tilesOpenTheirWindows()
-    {
+    void tilesOpenTheirWindows() {
         QFETCH(QString, clicked);
         QFETCH(bool, fueling);
         const auto w = makeWindow();
@@ -664,8 +660,7 @@ private slots:
         QCOMPARE(messages.count(), 0);
     }
 
-    void aboutOpensAsOneWindow()
-    {
+    void aboutOpensAsOneWindow() {
         const auto w = makeWindow();
         w->show();
         w->action("Sobre1")->trigger();
@@ -685,8 +680,7 @@ private slots:
         QCOMPARE(aboutWindows, 1);
     }
 
-    void aboutEmailLabelOpensTheSite()
-    {
+    void aboutEmailLabelOpensTheSite() {
         const auto w = makeWindow();
         w->show();
         w->action("Sobre1")->trigger();

@@ -7,8 +7,7 @@ class tst_UntProcessando final : public QObject {
     Q_OBJECT
 
 private slots:
-    void showsAguardeCentredOverTheMainWindowUntilClosed()
-    {
+    void showsAguardeCentredOverTheMainWindowUntilClosed() {
         QWidget mainWindow;
         mainWindow.setGeometry(100, 80, 900, 600);
         mainWindow.show();
@@ -26,11 +25,11 @@ private slots:
         QVERIFY(wait.isHidden());
     }
 
-    void drawnBeforeTheWorkStarts()
-    {
+    void drawnBeforeTheWorkStarts() {
         TfrmProcessando wait;
         bool posted = false;
-        QMetaObject::invokeMethod(&wait, [&] { posted = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &wait, [&] { posted = true; }, Qt::QueuedConnection);
         wait.showWait();
         QVERIFY(posted);
         wait.closeWait();

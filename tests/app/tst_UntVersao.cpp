@@ -12,8 +12,7 @@
 namespace {
 class RecordingShell final : public Shell {
 public:
-    bool open(const QUrl& url) override
-    {
+    bool open(const QUrl& url) override {
         opened.append(url);
         return false;
     }
@@ -30,14 +29,12 @@ private:
     RecordingShell shell;
 
 private slots:
-    void init()
-    {
+    void init() {
         messages.clear();
         shell.opened.clear();
     }
 
-    void showsProductVersionAndContacts()
-    {
+    void showsProductVersionAndContacts() {
         TfrmVersao about(Services{messages, clock, shell});
         QCOMPARE(about.findChild<QLabel*>("Label1")->text(), QString("KORVA"));
         QCOMPARE(about.findChild<QLabel*>("lbVersao")->text(), QString::fromUtf8("Verão 1.6"));
@@ -49,15 +46,13 @@ private slots:
         QVERIFY(about.isHidden());
     }
 
-    void clickOnAddressOrEmailOpensTheSite_data()
-    {
+    void clickOnAddressOrEmailOpensTheSite_data() {
         QTest::addColumn<QString>("label");
         QTest::newRow("web address") << "Label2";
         QTest::newRow("e-mail") << "Label4";
     }
 
-    void clickOnAddressOrEmailOpensTheSite()
-    {
+    void clickOnAddressOrEmailOpensTheSite() {
         QFETCH(QString, label);
         TfrmVersao about(Services{messages, clock, shell});
         about.show();
@@ -70,8 +65,7 @@ private slots:
         QCOMPARE(messages.count(), 0);
     }
 
-    void otherLabelsOpenNothing()
-    {
+    void otherLabelsOpenNothing() {
         TfrmVersao about(Services{messages, clock, shell});
         about.show();
         QTest::mouseClick(about.findChild<QLabel*>("Label3"), Qt::LeftButton);
@@ -79,8 +73,7 @@ private slots:
         QVERIFY(shell.opened.isEmpty());
     }
 
-    void speedButtonHidesTheWindow()
-    {
+    void speedButtonHidesTheWindow() {
         TfrmVersao about(Services{messages, clock, shell});
         about.show();
         QTest::mouseClick(about.findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);

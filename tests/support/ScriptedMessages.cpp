@@ -1,8 +1,7 @@
 #include "ScriptedMessages.h"
 
 Messages::Answer ScriptedMessages::show(QWidget*, const QString& text, const QString& caption, Icon icon,
-                                        Buttons buttons)
-{
+                                        Buttons buttons) {
     const Box box{text, caption, icon, buttons};
     boxes.append(box);
     if (showHook)

@@ -1,0 +1,134 @@
+#include "app/Application.h"
+#include "app/UntPrincipal.h"
+
+#include "ScriptedMessages.h"
+#include "TestDatabase.h"
+
+#include "common/Clock.h"
+#include "common/Shell.h"
+#include "common/Station.h"
+#include "db/UntConexao.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+class NoShell final : public Shell {
+public:
+    bool open(const QUrl&) override { return true; }
+};
+
+QStringList buttonTexts(QMessageBox& box) {
+    QStringList texts;
+    for (QAbstractButton* button : box.buttons())
+        texts.append(button->text().remove(QLatin1Char('&')));
+    texts.sort();
+    return texts;
+}
+} // namespace
+
+// The whole start-up as the program runs it, with the services scripted.
+class tst_Application final : public QObject {
+    Q_OBJECT
+
+private:
+    ScriptedMessages messages;
+    SystemClock clock;
+    NoShell shell;
+    Services services{messages, clock, shell};
+
+    static void logIn(TfrmPrincipal& window, const QString& cnpj, const QString& password) {
+        auto* fiSenha = window.findChild<QLineEdit*>("fiSenha");
+        QTest::keyClicks(window.findChild<QLineEdit*>("fiCNPJPosto"), cnpj);
+        QTest::keyClicks(fiSenha, password);
+        QTest::keyClick(fiSenha, Qt::Key_Return);
+    }
+
+private slots:
+    void init() { messages = ScriptedMessages(); }
+
+    void brazilianConventionsAreFixed() {
+        QLocale::setDefault(QLocale::c());
+        QTemporaryDir folder;
+        TestDatabase db;
+        KorvaApplication app(folder.path(), ConnectionSettings::sqliteFile(db.path()), services);
+
+        QCOMPARE(QLocale().toString(1234.5, 'f', 2), QString("1.234,50"));
+        QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(buttonTexts(box), QStringList({QString::fromUtf8("Não"), "Sim"}));
+        QCOMPARE(messages.count(), 0);
+    }
+
+    void unreachableDatabaseIsReportedAndStartUpGoesOn_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("folder that does not exist") << "falta/Dravix.db";
+        QTest::newRow("a folder in the file's place") << "pasta";
+    }
+
+    void unreachableDatabaseIsReportedAndStartUpGoesOn() {
+        QFETCH(QString, file);
+        QTemporaryDir folder;
+        QDir(folder.path()).mkdir("pasta");
+        KorvaApplication app(folder.path(), ConnectionSettings::sqliteFile(folder.filePath(file)), services);
+
+        QCOMPARE(messages.count(), 1);
+        const ScriptedMessages::Box reported = messages.last();
+        QVERIFY(!reported.text.isEmpty());
+        QCOMPARE(reported.caption, QString("KORVAPosto"));
+        QCOMPARE(reported.icon, Messages::Icon::Error);
+
+        app.frmPrincipal().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&app.frmPrincipal()));
+        logIn(app.frmPrincipal(), "12345678000195", "posto123");
+
+        QCOMPARE(messages.count(), 2);
+        QCOMPARE(messages.last().text, reported.text);
+        QCOMPARE(messages.last().icon, Messages::Icon::Error);
+        QVERIFY(app.frmPrincipal().findChild<QWidget*>("pnLogin")->isVisible());
+        QCOMPARE(app.station().iIDPosto, 0);
+    }
+
+    void logsInAndOpensTheWindowsOnTheDatabase() {
+        QTemporaryDir folder;
+        TestDatabase db;
+        db.exec("INSERT INTO ZeltoPostos (id, Cnpj, Senha, nome, id_empresa) "
+                "VALUES (3, '12345678000195', 'posto123', 'Posto Estrela', 1)");
+        KorvaApplication app(folder.path(), ConnectionSettings::sqliteFile(db.path()), services);
+        app.frmPrincipal().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&app.frmPrincipal()));
+
+        logIn(app.frmPrincipal(), "12345678000195", "posto123");
+
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(app.station().iIDPosto, 3);
+        QCOMPARE(app.station().sCNPJ, QString("12345678000195"));
+        QVERIFY(app.frmPrincipal().findChild<QWidget*>("pnLogin")->isHidden());
+
+        // Each tile opens the real window, which finds the logged station.
+        for (const char* tile : {"btRegistrar", "btRelatorios"}) {
+            QTest::mouseClick(app.frmPrincipal().findChild<QWidget*>(tile), Qt::LeftButton, {}, QPoint(3, 3));
+            QCOMPARE(messages.count(), 0);
+        }
+        QWidget* fueling = nullptr;
+        QWidget* report = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == "frmLancamento")
+                fueling = top;
+            if (top->objectName() == "frmRelarorios")
+                report = top;
+        }
+        QVERIFY(fueling && fueling->isVisible());
+        QVERIFY(report && report->isVisible());
+        QCOMPARE(fueling->windowTitle(), QString("Abastecimento"));
+        QCOMPARE(report->windowTitle(), QString("Relarorio Abastecimentos"));
+    }
+};
+
+QTEST_MAIN(tst_Application)
+#include "tst_Application.moc"

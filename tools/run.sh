@@ -23,5 +23,11 @@ sleep 1
 DISPLAY="$display" "$exe" &
 app_pid=$!
 sleep "${KORVA_SCREENSHOT_DELAY:-4}"
-DISPLAY="$display" xwd -root -silent | convert xwd:- "$shot"
+# No window manager runs here to maximise it: capture the main window itself, at its design size.
+window="$(DISPLAY="$display" xwininfo -root -tree | awk '/"KORVA Posto/ {print $1; exit}')"
+if [ -n "$window" ]; then
+  DISPLAY="$display" xwd -id "$window" -silent | convert xwd:- "$shot"
+else
+  DISPLAY="$display" xwd -root -silent | convert xwd:- "$shot"
+fi
 echo "No display here: KORVAPosto ran on the virtual X server $display; screenshot of its main window saved to $shot"

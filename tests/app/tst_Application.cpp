@@ -1,5 +1,7 @@
 #include "app/Application.h"
 #include "app/UntPrincipal.h"
+#include "app/UntProcessando.h"
+#include "app/UntVersao.h"
 
 #include "ScriptedMessages.h"
 #include "TestDatabase.h"
@@ -126,6 +128,19 @@ private slots:
         QVERIFY(fueling && fueling->isVisible());
         QVERIFY(report && report->isVisible());
         QCOMPARE(fueling->windowTitle(), QString("Abastecimento"));
+        // The pictures come from the program's resources, which must have been linked in.
+        for (QWidget* window :
+             {static_cast<QWidget*>(&app.frmPrincipal()), static_cast<QWidget*>(&app.frmVersao()),
+              static_cast<QWidget*>(&app.frmProcessando())}) {
+            int pictures = 0;
+            for (const QLabel* label : window->findChildren<QLabel*>())
+                pictures += label->pixmap().isNull() ? 0 : 1;
+            QVERIFY2(pictures > 0, qPrintable(window->objectName()));
+        }
+        int mainPictures = 0;
+        for (const QLabel* label : app.frmPrincipal().findChildren<QLabel*>())
+            mainPictures += label->pixmap().isNull() ? 0 : 1;
+        QCOMPARE(mainPictures, 8);
         QCOMPARE(report->windowTitle(), QString("Relarorio Abastecimentos"));
     }
 };

@@ -406,6 +406,15 @@ struct Query::Impl {
     std::vector<QVariant> cells;     // row after row, fieldCount cells each
     int rows = 0;
 
+    // The values for the "?" placeholders, in the order they are sent.
+    QVariantList sentValues() const {
+        QVariantList values;
+        values.reserve(qsizetype(markers.size()));
+        for (const int index : markers)
+            values.append(wireValue(parameters[std::size_t(index)].value));
+        return values;
+    }
+
     int parameterIndex(const QString& name) const {
         for (std::size_t i = 0; i < parameters.size(); ++i)
             if (parameters[i].name.compare(name, Qt::CaseInsensitive) == 0)
@@ -591,13 +600,8 @@ void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent,
 
 void Query::open() {
     close();
-    QVariantList values;
-    values.reserve(qsizetype(d->markers.size()));
-    for (const int index : d->markers)
-        values.append(wireValue(d->parameters[std::size_t(index)].value));
-
     QSqlQuery query(connection.ADODravix());
-    runStatement(connection, query, d->sent, values);
+    runStatement(connection, query, d->sent, d->sentValues());
 
     const QSqlRecord record = query.record();
     const int columns = record.count();
@@ -632,12 +636,8 @@ void Query::open() {
 
 void Query::execSQL() {
     close();
-    QVariantList values;
-    values.reserve(qsizetype(d->markers.size()));
-    for (const int index : d->markers)
-        values.append(wireValue(d->parameters[std::size_t(index)].value));
     QSqlQuery query(connection.ADODravix());
-    runStatement(connection, query, d->sent, values);
+    runStatement(connection, query, d->sent, d->sentValues());
 }
 
 bool Query::isEmpty() const {

@@ -48,6 +48,16 @@ QString trimmedBoth(const QString& text)
     return trimmedLeft(text.left(end));
 }
 
+// Steps over leading blanks and one sign; says whether the sign was a minus.
+bool skipBlanksAndSign(const QString& text, qsizetype& i)
+{
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+        return text.at(i++) == QLatin1Char('-');
+    return false;
+}
+
 [[noreturn]] void throwNotFloat(const QString& text)
 {
     throw ConversionError("'" + text.toStdString() + "' is not a valid floating point value");
@@ -68,14 +78,7 @@ std::optional<double> readNumber(const QString& text)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
-    while (i < n && text.at(i) == QLatin1Char(' '))
-        ++i;
-
-    bool negative = false;
-    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        negative = text.at(i) == QLatin1Char('-');
-        ++i;
-    }
+    const bool negative = skipBlanksAndSign(text, i);
 
     std::string digits;
     long long fractionDigits = 0;
@@ -300,13 +303,7 @@ qint32 readInteger(const QString& text)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
-    while (i < n && text.at(i) == QLatin1Char(' '))
-        ++i;
-    bool negative = false;
-    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        negative = text.at(i) == QLatin1Char('-');
-        ++i;
-    }
+    const bool negative = skipBlanksAndSign(text, i);
     if (i == n)
         throwNotInteger(text);
 

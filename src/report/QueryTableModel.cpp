@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
 bool isNumber(const QVariant& value) {
     switch (value.metaType().id()) {
     case QMetaType::Int:
@@ -31,6 +30,8 @@ bool isNumber(const QVariant& value) {
         return false;
     }
 }
+
+namespace {
 
 bool isWhole(const QVariant& value) {
     return isNumber(value) && value.metaType().id() != QMetaType::Double &&

@@ -1,5 +1,7 @@
 #include "XlsxExport.h"
 
+#include "QueryTableModel.h"
+
 #include "db/UntConexao.h"
 
 #include <QByteArray>
@@ -23,18 +25,9 @@ enum class CellKind { Empty, Number, DateTime, Text };
 CellKind kindOf(const QVariant& value) {
     if (!value.isValid() || value.isNull())
         return CellKind::Empty;
+    if (isNumber(value))
+        return CellKind::Number;
     switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Double:
-    case QMetaType::Float:
     case QMetaType::Bool:
         return CellKind::Number;
     case QMetaType::QDateTime:

@@ -3,6 +3,7 @@
 #include "app/UntProcessando.h"
 #include "app/UntVersao.h"
 
+#include "Doubles.h"
 #include "ScriptedMessages.h"
 #include "TestDatabase.h"
 
@@ -21,10 +22,6 @@
 #include <QTest>
 
 namespace {
-class NoShell final : public Shell {
-public:
-    bool open(const QUrl&) override { return true; }
-};
 
 QStringList buttonTexts(QMessageBox& box) {
     QStringList texts;
@@ -42,7 +39,7 @@ class tst_Application final : public QObject {
 private:
     ScriptedMessages messages;
     SystemClock clock;
-    NoShell shell;
+    RecordingShell shell;
     Services services{messages, clock, shell};
 
     static void logIn(TfrmPrincipal& window, const QString& cnpj, const QString& password) {

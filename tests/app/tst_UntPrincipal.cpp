@@ -2,6 +2,7 @@
 #include "app/UntPrincipal.h"
 #include "app/UntVersao.h"
 
+#include "Doubles.h"
 #include "ScriptedMessages.h"
 #include "TestDatabase.h"
 
@@ -36,15 +37,6 @@ const QString wrongPassword = QString::fromUtf8("Senha Inválida!");
 const QString forgetQuestion = QString::fromUtf8(
     "Tem certeza que deseja não se manter conectado? No seu próximo acesso terá que digitar seu CNPJ e senha "
     "novamente! Deseja continuar?");
-
-class RecordingShell final : public Shell {
-public:
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
 
 // The main window as the application puts it together, with plain windows standing in for the fueling and
 // report windows.

@@ -1,5 +1,6 @@
 #include "app/UntVersao.h"
 
+#include "Doubles.h"
 #include "ScriptedMessages.h"
 
 #include "common/Clock.h"
@@ -9,16 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
-namespace {
-class RecordingShell final : public Shell {
-public:
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return false;
-    }
-    QList<QUrl> opened;
-};
-} // namespace
+namespace {} // namespace
 
 class tst_UntVersao final : public QObject {
     Q_OBJECT
@@ -26,7 +18,7 @@ class tst_UntVersao final : public QObject {
 private:
     ScriptedMessages messages;
     SystemClock clock;
-    RecordingShell shell;
+    RecordingShell shell{false};
 
 private slots:
     void init() {

@@ -1,5 +1,6 @@
 #include "fueling/UntLancamento.h"
 
+#include "Doubles.h"
 #include "ScriptedMessages.h"
 #include "TestDatabase.h"
 #include "common/Clock.h"
@@ -29,17 +30,6 @@ const QString attention = QStringLiteral("Atenção!");
 const QString success = QStringLiteral("Dados Gravados Com Sucesso!");
 const QString question = QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?");
 const QDateTime moment(QDate(2024, 3, 15), QTime(10, 30));
-
-class FixedClock final : public Clock {
-public:
-    QDateTime now() const override { return time; }
-    QDateTime time = moment;
-};
-
-class NoShell final : public Shell {
-public:
-    bool open(const QUrl&) override { return false; }
-};
 
 // Records the wait window's visibility; `whileShown` runs while it is up, before the pending events.
 class WaitDouble final : public WaitIndicator {
@@ -199,8 +189,8 @@ public:
 
     TestDatabase db;
     ScriptedMessages messages;
-    FixedClock clock;
-    NoShell shell;
+    FixedClock clock{moment};
+    RecordingShell shell{false};
     WaitDouble wait;
     Station station{QStringLiteral("11222333000181"), 5};
     std::unique_ptr<TfrmLancamento> window;
@@ -934,7 +924,7 @@ void TestLancamento::storeErrors() {
 
     // Once the fault is gone the next press stores the fueling, with its own time stamp.
     rig.db.exec("DROP TRIGGER trRefuse");
-    rig.clock.time = moment.addSecs(60);
+    rig.clock.moment = moment.addSecs(60);
     rig.confirm();
     QCOMPARE(rig.messages.last().text, success);
     QCOMPARE(rig.db.scalar("SELECT DtEmissao FROM ZeltoMov WHERE IDPosto = 5").toString(),

@@ -3,6 +3,7 @@
 // What the report tests share: the station and its clients, fuelings stored the way the fueling window
 // stores them, the clock and shell doubles, and reading a grid or an exported workbook back.
 
+#include "Doubles.h"
 #include "ScriptedMessages.h"
 #include "TestDatabase.h"
 #include "common/Clock.h"
@@ -18,22 +19,6 @@
 #include <QTableView>
 #include <QUrl>
 #include <QXmlStreamReader>
-
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(const QDateTime& moment) : moment(moment) {}
-    QDateTime now() const override { return moment; }
-    QDateTime moment;
-};
-
-class RecordingShell final : public Shell {
-public:
-    bool open(const QUrl& url) override {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
 
 namespace fixture {
 

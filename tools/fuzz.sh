@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KORVA_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${FUZZ_SECONDS:-20}"
-targets=(fuzz_decimal fuzz_cnpj)
+targets=(fuzz_decimal fuzz_cnpj fuzz_markers fuzz_ini)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKORVA_FUZZ=ON -DKORVA_BENCH=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}" --parallel 2

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds, runs every test.
+# The test command: installs what is missing (clang for the fuzz targets too), builds, runs every test, then
+# runs each fuzz target for a short bounded time (FUZZ_SECONDS, 15 by default).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/tools/install-deps.sh"
+KORVA_FUZZ=1 "$root/tools/install-deps.sh"
 "$root/tools/build.sh" -DKORVA_WERROR=ON
-cd "${KORVA_BUILD_DIR:-$root/build}"
-ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+(
+  cd "${KORVA_BUILD_DIR:-$root/build}"
+  ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+)
+FUZZ_SECONDS="${FUZZ_SECONDS:-15}" "$root/tools/fuzz.sh"

@@ -1,6 +1,6 @@
-// Arbitrary UTF-8, split into lines, added one by one to a query. Nothing may crash, and the text sent must be
-// the text written with each marker as "?" and each "::" outside quotes as ":", everything else kept; every
-// name reported must bind and read back, and adding a line must leave what came before as it was.
+// Arbitrary UTF-8, split into lines, added one by one to a query. Nothing may crash, and the text sent must
+// be the text written with each marker as "?" and each "::" outside quotes as ":", everything else kept;
+// every name reported must bind and read back, and adding a line must leave what came before as it was.
 
 #include "db/UntConexao.h"
 
@@ -21,22 +21,19 @@ std::unique_ptr<QCoreApplication> application;
 std::unique_ptr<TdmConexao> plainConnection;    // statements go out as parsed
 std::unique_ptr<TdmConexao> embeddedConnection; // statements adapted to the embedded engine
 
-[[noreturn]] void fail(const char* what, const QString& text, const QString& detail)
-{
+[[noreturn]] void fail(const char* what, const QString& text, const QString& detail) {
     std::fprintf(stderr, "%s\n  text:   '%s'\n  detail: '%s'\n", what, text.toUtf8().constData(),
                  detail.toUtf8().constData());
     std::abort();
 }
 
-bool endsName(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(',') ||
-           c == QLatin1Char(';') || c == QLatin1Char(')');
+bool endsName(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+           c == QLatin1Char(',') || c == QLatin1Char(';') || c == QLatin1Char(')');
 }
 
 // Another spelling of the same name: ASCII letters in the other case, which no case rule can disagree on.
-QString otherCase(const QString& name)
-{
+QString otherCase(const QString& name) {
     QString spelled = name;
     for (QChar& c : spelled) {
         const char16_t u = c.unicode();
@@ -50,8 +47,7 @@ QString otherCase(const QString& name)
 
 // Walks the text written and the text sent side by side: outside quotes a ":" with a name must be a "?",
 // a "::" a ":", anything else itself. Gives the names met, first spelling of each, in order.
-QStringList checkSent(const QString& text, const QString& sent)
-{
+QStringList checkSent(const QString& text, const QString& sent) {
     QStringList names;
     QChar quote;
     qsizetype j = 0;
@@ -95,8 +91,7 @@ QStringList checkSent(const QString& text, const QString& sent)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     application = std::make_unique<QCoreApplication>(*argc, *argv);
     // Neither connection is opened: the file need not exist.
     const QString file = QDir::temp().filePath(QStringLiteral("korva-fuzz-markers.db"));
@@ -114,10 +109,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QStringList lines =
-        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split(QLatin1Char('\n'));
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))
+            .split(QLatin1Char('\n'));
 
     Query query(*plainConnection);
     Query embedded(*embeddedConnection);

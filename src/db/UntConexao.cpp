@@ -579,6 +579,7 @@ void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent,
     // SQL Server's decimals arrive as text unless asked for as double.
     query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
     const QString statement = connection.adaptStatement(sent);
+    connection.statementSent(statement, values);
     if (values.isEmpty()) {
         if (!query.exec(statement))
             throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("The statement failed")));

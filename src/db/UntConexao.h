@@ -5,7 +5,9 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -53,7 +55,16 @@ public:
     // The one place where statements in SQL Server's dialect are adapted to the embedded engine.
     QString adaptStatement(const QString& statement) const;
 
+    // Sees every statement as sent, with its placeholder values, before it runs (measuring, diagnostics).
+    using StatementObserver = std::function<void(const QString& statement, const QVariantList& values)>;
+    void setStatementObserver(StatementObserver observer) { statementObserver = std::move(observer); }
+    void statementSent(const QString& statement, const QVariantList& values) const {
+        if (statementObserver)
+            statementObserver(statement, values);
+    }
+
 private:
+    StatementObserver statementObserver;
     ConnectionSettings settings;
     QString connectionName;
     QSqlDatabase db;

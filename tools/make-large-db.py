@@ -155,8 +155,8 @@ def main():
                          distance, qty, price, total, 5000 + v, fuel_name, distance / qty, f"{rng.randrange(10 ** 6):06d}",
                          key, None, 4, None, c, billed))
             km += distance
-        if len(rows) >= 200_000:
-            flush(cur, rows)
+    # Stored in time order, as a station's fuelings arrive.
+    rows.sort(key=lambda row: row[1])
     flush(cur, rows)
     cur.execute("COMMIT")
     db.execute("ANALYZE")

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <deque>
 #include <limits>
 
 namespace {
@@ -403,7 +404,9 @@ struct Query::Impl {
 
     QStringList fields;
     QHash<QString, int> fieldLookup; // case-folded name -> first column of that name
-    std::vector<QVariant> cells;     // row after row, fieldCount cells each
+    // Row after row, fieldCount cells each. A deque grows in blocks: a large result is never copied into a
+    // vector twice its size on the way, which would double its peak memory.
+    std::deque<QVariant> cells;
     int rows = 0;
 
     // The values for the "?" placeholders, in the order they are sent.
@@ -681,7 +684,7 @@ int Query::fieldIndex(const QString& name) const {
 namespace {
 
 // A cell of the current row, or NULL past the last row, as reading an empty result gives.
-const QVariant& currentCell(const std::vector<QVariant>& cells, int rows, int columns, int row, int column) {
+const QVariant& currentCell(const std::deque<QVariant>& cells, int rows, int columns, int row, int column) {
     static const QVariant null;
     if (row < 0 || row >= rows)
         return null;

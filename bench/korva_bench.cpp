@@ -14,6 +14,7 @@
 #include "common/WaitIndicator.h"
 #include "db/UntConexao.h"
 #include "fueling/UntLancamento.h"
+#include "report/QueryTableModel.h"
 #include "report/UntPesqEmpresas.h"
 #include "report/UntRelarios.h"
 
@@ -75,8 +76,9 @@ long statusKb(const char* key) {
 // Statements the program sends while `work` runs.
 std::vector<Statement> recorded(TdmConexao& connection, const std::function<void()>& work) {
     std::vector<Statement> statements;
-    connection.setStatementObserver(
-        [&statements](const QString& text, const QVariantList& values) { statements.push_back({text, values}); });
+    connection.setStatementObserver([&statements](const QString& text, const QVariantList& values) {
+        statements.push_back({text, values});
+    });
     work();
     connection.setStatementObserver({});
     return statements;
@@ -111,7 +113,8 @@ public:
                     sqlite3_bind_double(stmt, i + 1, v.toDouble());
                 } else if (v.typeId() == QMetaType::QString) {
                     keep.push_back(v.toString().toUtf8());
-                    sqlite3_bind_text(stmt, i + 1, keep.back().constData(), int(keep.back().size()), SQLITE_STATIC);
+                    sqlite3_bind_text(stmt, i + 1, keep.back().constData(), int(keep.back().size()),
+                                      SQLITE_STATIC);
                 } else {
                     sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
                 }
@@ -176,7 +179,8 @@ template <typename T> T* child(QWidget& window, const char* name) {
 
 // Median time of `ours` and of the engine replaying what one run of it sent.
 Row measure(const QString& name, int runs, TdmConexao& connection, Engine& engine,
-            const std::function<void()>& prepare, const std::function<void()>& ours, bool inTransaction = false) {
+            const std::function<void()>& prepare, const std::function<void()>& ours,
+            bool inTransaction = false) {
     std::vector<double> times;
     std::vector<Statement> sent;
     prepare();
@@ -198,7 +202,7 @@ Row measure(const QString& name, int runs, TdmConexao& connection, Engine& engin
 }
 
 // The workbook writer alone, writing the same cells as the export: the writer's own floor.
-double writerAlone(const Query& q, const QString& path) {
+double writerAlone(const Query& q, const QList<int>& fieldOf, const QString& path) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     const QByteArray file = path.toUtf8();
@@ -207,18 +211,24 @@ double writerAlone(const Query& q, const QString& path) {
     lxw_format* dateFormat = workbook_add_format(workbook);
     format_set_num_format(dateFormat, "dd/mm/yyyy hh:mm:ss");
     const QStringList fields = q.fieldNames();
-    for (int c = 0; c < fields.size(); ++c)
-        worksheet_write_string(sheet, 0, lxw_col_t(c), fields.at(c).toUtf8().constData(), nullptr);
+    for (int c = 0; c < fieldOf.size(); ++c)
+        worksheet_write_string(sheet, 0, lxw_col_t(c),
+                               fieldOf.at(c) < 0 ? "" : fields.at(fieldOf.at(c)).toUtf8().constData(),
+                               nullptr);
     for (int r = 0; r < q.rowCount(); ++r) {
-        for (int c = 0; c < fields.size(); ++c) {
-            const QVariant v = q.value(r, c);
+        for (int c = 0; c < fieldOf.size(); ++c) {
+            if (fieldOf.at(c) < 0 ||
+                fields.at(fieldOf.at(c)).compare(QLatin1String("FT"), Qt::CaseInsensitive) == 0 ||
+                fields.at(fieldOf.at(c)).compare(QLatin1String("VL"), Qt::CaseInsensitive) == 0)
+                continue;
+            const QVariant v = q.value(r, fieldOf.at(c));
             if (v.isNull())
                 continue;
             const lxw_row_t row = lxw_row_t(r + 1);
             if (v.typeId() == QMetaType::QDateTime) {
                 const QDateTime t = v.toDateTime();
-                lxw_datetime d{t.date().year(), t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
-                               double(t.time().second())};
+                lxw_datetime d{t.date().year(), t.date().month(),  t.date().day(),
+                               t.time().hour(), t.time().minute(), double(t.time().second())};
                 worksheet_write_datetime(sheet, row, lxw_col_t(c), &d, dateFormat);
             } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Int ||
                        v.typeId() == QMetaType::LongLong) {
@@ -233,7 +243,8 @@ double writerAlone(const Query& q, const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: korva_bench DATABASE [RUNS]\n");
@@ -313,8 +324,8 @@ int main(int argc, char** argv) {
                 fuel->setCurrentIndex(0);
                 window.lkTipoClick();
             };
-            rows.push_back(measure(QStringLiteral("plate lookup, fuel list and agreed price"), runs, connection,
-                                   engine, showFresh, lookUp));
+            rows.push_back(measure(QStringLiteral("plate lookup, fuel list and agreed price"), runs,
+                                   connection, engine, showFresh, lookUp));
             rows.push_back(measure(
                 QStringLiteral("previous odometer (entering fiKM)"), runs, connection, engine, [] {},
                 [&] { window.fiKMEnter(); }));
@@ -335,7 +346,8 @@ int main(int argc, char** argv) {
                 child<QLineEdit>(window, "fiQtde")->setText(QStringLiteral("40"));
                 window.fiQtdeExit();
                 child<QLineEdit>(window, "fivlTotal")
-                    ->setText(QString::number(price * 40, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')));
+                    ->setText(
+                        QString::number(price * 40, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')));
                 window.fivlTotalExit();
                 window.fiKMEnter();
                 const qint64 previous = child<QLineEdit>(window, "fiKMAnt")->text().toLongLong();
@@ -351,9 +363,11 @@ int main(int argc, char** argv) {
                 QStringLiteral("storing a fueling (Confirma)"), runs, connection, engine, typeFueling,
                 [&] { window.BitBtn1Click(); }, true);
             const long after = long(engine.run({{QStringLiteral("SELECT COUNT(*) FROM ZeltoMov"), {}}}));
-            if (messages.count() != 1 || messages.last().text != QStringLiteral("Dados Gravados Com Sucesso!"))
-                throw std::runtime_error("storing failed: " +
-                                         (messages.count() ? messages.last().text.toStdString() : std::string()));
+            if (messages.count() != 1 ||
+                messages.last().text != QStringLiteral("Dados Gravados Com Sucesso!"))
+                throw std::runtime_error("storing failed: " + (messages.count()
+                                                                   ? messages.last().text.toStdString()
+                                                                   : std::string()));
             store.note += QStringLiteral("; %1 rows stored by the program, %2 by the floor's replay")
                               .arg(runs + 1)
                               .arg(after - before - (runs + 1));
@@ -366,8 +380,8 @@ int main(int argc, char** argv) {
             search.show();
             auto* name = child<QLineEdit>(search, "fiNome");
             rows.push_back(measure(
-                QStringLiteral("client search, one keystroke"), runs, connection, engine, [&] { name->clear(); },
-                [&] { QTest::keyClick(name, 'c'); }));
+                QStringLiteral("client search, one keystroke"), runs, connection, engine,
+                [&] { name->clear(); }, [&] { QTest::keyClick(name, 'c'); }));
             search.hide();
         }
 
@@ -399,11 +413,19 @@ int main(int argc, char** argv) {
                             .arg(rssBefore / 1024);
             rows.push_back(run);
 
+            // The floor writes the grid's columns, as the export does.
+            QList<int> fieldOf;
+            const auto* model = qobject_cast<const QueryTableModel*>(grid->model());
+            if (!model)
+                throw std::runtime_error("the report grid shows no query");
+            for (int c = 0; c < model->columnCount(); ++c)
+                fieldOf.append(report.reportQuery().fieldIndex(model->column(c).field));
             std::vector<double> ours, floor;
             for (int i = 0; i < std::max(3, runs / 3); ++i) {
                 ours.push_back(elapsedMs([&] { report.btExportarClick(); }));
-                floor.push_back(elapsedMs(
-                    [&] { writerAlone(report.reportQuery(), work.filePath(QStringLiteral("floor.xlsx"))); }));
+                floor.push_back(elapsedMs([&] {
+                    writerAlone(report.reportQuery(), fieldOf, work.filePath(QStringLiteral("floor.xlsx")));
+                }));
             }
             if (shell.opened.isEmpty())
                 throw std::runtime_error("the export opened no workbook");

@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc qt6-translations-l10n
   libxlsxwriter-dev libsqlite3-dev sqlite3 unixodbc unixodbc-dev tdsodbc libsqliteodbc
   fonts-wine fonts-dejavu-core
-  xvfb x11-apps x11-utils imagemagick xauth unzip
+  xvfb x11-apps x11-utils imagemagick xauth unzip python3
 )
 if [ "${KORVA_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)

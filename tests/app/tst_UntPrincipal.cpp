@@ -306,51 +306,39 @@ private slots:
         QCOMPARE(w->station.sCNPJ, QString("12345678000195"));
     }
 
-    void keepConnectedSavesTheLogin_data() {
+    void keepConnectedBoxDecidesWhatIsSaved_data() {
         QTest::addColumn<QByteArray>("before");
-        QTest::newRow("no file yet") << QByteArray();
-        QTest::newRow("file of another login") << QByteArray("[Login]\r\nCNPJ=98765432000110\r\nSenha=\r\n");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray saved("[Login]\r\nCNPJ=12345678000195\r\nSenha=SeNhA 1\r\n");
+        const QByteArray other("[Login]\r\nCNPJ=98765432000110\r\nSenha=\r\n");
+        QTest::newRow("kept, no file yet") << QByteArray() << true << saved;
+        QTest::newRow("kept, file of another login") << other << true << saved;
+        QTest::newRow("not kept, no file") << QByteArray() << false << QByteArray();
+        QTest::newRow("not kept, file of another station") << other << false << other;
     }
 
-    void keepConnectedSavesTheLogin() {
+    void keepConnectedBoxDecidesWhatIsSaved() {
         QFETCH(QByteArray, before);
+        QFETCH(bool, keep);
+        QFETCH(QByteArray, after);
         if (!before.isEmpty())
             putFile(configPath(), before);
         const auto w = makeWindow();
         w->show();
         w->fiCNPJPosto()->clear();
         w->type("12345678000195", "SeNhA 1");
-        w->control<QCheckBox>("fiConectado")->setChecked(true);
+        w->control<QCheckBox>("fiConectado")->setChecked(keep);
 
         QTest::keyClick(w->fiSenha(), Qt::Key_Return);
 
         QVERIFY(w->loggedIn());
         QCOMPARE(messages.count(), 0);
-        QCOMPARE(fileBytes(configPath()), QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=SeNhA 1\r\n"));
-        QCOMPARE(QFile::permissions(configPath()),
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    }
-
-    void uncheckedBoxLeavesTheFileAlone_data() {
-        QTest::addColumn<QByteArray>("before");
-        QTest::newRow("no file") << QByteArray();
-        QTest::newRow("file of another station") << QByteArray("[Login]\r\nCNPJ=98765432000110\r\n");
-    }
-
-    void uncheckedBoxLeavesTheFileAlone() {
-        QFETCH(QByteArray, before);
-        if (!before.isEmpty())
-            putFile(configPath(), before);
-        const auto w = makeWindow();
-        w->show();
-        w->fiCNPJPosto()->clear();
-        w->type("12345678000195", "SeNhA 1");
-
-        QTest::keyClick(w->fiSenha(), Qt::Key_Return);
-
-        QVERIFY(w->loggedIn());
-        QCOMPARE(QFile::exists(configPath()), !before.isEmpty());
-        QCOMPARE(fileBytes(configPath()), before);
+        QCOMPARE(QFile::exists(configPath()), !after.isEmpty());
+        QCOMPARE(fileBytes(configPath()), after);
+        if (keep)
+            QCOMPARE(QFile::permissions(configPath()),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     }
 
     void unwritableFolderStillLogsIn_data() {

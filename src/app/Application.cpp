@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "ConnectionFile.h"
 #include "Fonts.h"
 #include "UntPrincipal.h"
 #include "UntProcessando.h"
@@ -44,7 +45,7 @@ struct KorvaApplication::RealServices {
 KorvaApplication::KorvaApplication()
     : realServices(std::make_unique<RealServices>()), wait(std::make_unique<ForwardingWait>()) {
     const QString folder = QCoreApplication::applicationDirPath();
-    start(folder, ConnectionSettings::fromBuild(folder),
+    start(folder, ConnectionFile::read(folder),
           Services{realServices->messages, realServices->clock, realServices->shell});
 }
 

@@ -26,7 +26,7 @@ class KorvaApplication final {
     Q_DISABLE_COPY_MOVE(KorvaApplication)
 
 public:
-    // The program: the executable's folder, the connection fixed at build time, the real services.
+    // The program: the executable's folder, the connection its Conexao.ini names, the real services.
     KorvaApplication();
     // The same start-up with the folder, the connection and the services given.
     KorvaApplication(const QString& executableFolder, const ConnectionSettings& settings, Services services);

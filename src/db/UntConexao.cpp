@@ -1,6 +1,5 @@
 #include "UntConexao.h"
 
-#include "BuildConfig.h"
 #include "format/UntProcedimentos.h"
 
 #include <QDir>
@@ -238,23 +237,24 @@ std::atomic<int> connectionCounter{0};
 // ---------------------------------------------------------------------------------------------------------
 // ConnectionSettings
 
-ConnectionSettings ConnectionSettings::fromBuild(const QString& executableFolder) {
-#if KORVA_DB_IS_SQLSERVER
-    Q_UNUSED(executableFolder)
+ConnectionSettings ConnectionSettings::sqlServer(const SqlServerLogin& login) {
     ConnectionSettings settings;
     settings.engine = Engine::SqlServer;
     settings.driver = QStringLiteral("QODBC");
-    settings.databaseName =
-        QStringLiteral("DRIVER={%1};Server=%2;Port=1700;Database=%3;UID=%4;PWD=%5;"
-                       "TDS_Version=7.4;ClientCharset=UTF-8")
-            .arg(QStringLiteral(KORVA_ODBC_DRIVER), odbcValue(QStringLiteral(KORVA_SQLSERVER_HOST)),
-                 odbcValue(QStringLiteral(KORVA_SQLSERVER_CATALOG)),
-                 odbcValue(QStringLiteral(KORVA_SQLSERVER_USER)),
-                 odbcValue(QStringLiteral(KORVA_SQLSERVER_PASSWORD)));
+    QString driverName = login.driver;
+    driverName.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    if (login.driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
+        settings.databaseName =
+            QStringLiteral("DRIVER={%1};Server=%2;Port=%3;Database=%4;UID=%5;PWD=%6;"
+                           "TDS_Version=7.4;ClientCharset=UTF-8")
+                .arg(driverName, odbcValue(login.host), QString::number(login.port), odbcValue(login.catalog),
+                     odbcValue(login.user), odbcValue(login.password));
+    else
+        settings.databaseName =
+            QStringLiteral("DRIVER={%1};SERVER=%2;DATABASE=%3;UID=%4;PWD=%5")
+                .arg(driverName, odbcValue(login.host + QLatin1Char(',') + QString::number(login.port)),
+                     odbcValue(login.catalog), odbcValue(login.user), odbcValue(login.password));
     return settings;
-#else
-    return sqliteFile(QDir(executableFolder).filePath(QStringLiteral(KORVA_SQLITE_FILE)));
-#endif
 }
 
 ConnectionSettings ConnectionSettings::sqliteFile(const QString& path) {
@@ -284,6 +284,8 @@ TdmConexao::TdmConexao(const ConnectionSettings& connectionSettings, QObject* pa
     : QObject(parent), settings(connectionSettings),
       connectionName(QStringLiteral("ADODravix-%1").arg(++connectionCounter)) {
     setObjectName(QStringLiteral("dmConexao"));
+    if (!settings.unusable.isEmpty())
+        return;
     db = QSqlDatabase::addDatabase(settings.driver, connectionName);
     db.setDatabaseName(settings.databaseName);
     if (settings.driver == QLatin1String("QODBC"))
@@ -303,6 +305,8 @@ TdmConexao::~TdmConexao() {
 void TdmConexao::open() {
     if (db.isOpen())
         return;
+    if (!settings.unusable.isEmpty())
+        throw DatabaseError(settings.unusable);
     if (!db.isValid())
         throw DatabaseError(
             QStringLiteral("The database driver %1 is not available: %2")

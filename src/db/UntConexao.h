@@ -19,16 +19,29 @@ public:
     explicit DatabaseError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
-// Where to connect. The program takes it from the build; tests hand in their own.
+// A SQL Server login through ODBC.
+struct SqlServerLogin {
+    QString driver; // the ODBC driver's name: FreeTDS, or one of Microsoft's ("SQL Server", ...)
+    QString host;
+    int port = 1700;
+    QString catalog;
+    QString user;
+    QString password;
+};
+
+// Where to connect. The program reads it from its connection file; tests hand in their own.
 struct ConnectionSettings {
     enum class Engine { SQLite, SqlServer };
     Engine engine = Engine::SQLite;
     QString driver;       // "QSQLITE" or "QODBC"
     QString databaseName; // SQLite file, or a complete ODBC connection string
     QString embeddedFile; // the embedded engine's file, which must exist before the connection opens
-    static ConnectionSettings fromBuild(const QString& executableFolder);
+    QString unusable;     // why these settings cannot be used; every open fails with it
     static ConnectionSettings sqliteFile(const QString& path);
     static ConnectionSettings sqliteThroughOdbc(const QString& path);
+    // The connection string the named driver needs: FreeTDS takes the port as a key of its own, Microsoft's
+    // drivers take it after the host and a comma.
+    static ConnectionSettings sqlServer(const SqlServerLogin& login);
 };
 
 // The data module: owns the one connection ADODravix.

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/ConnectionFile.h"
 #include "app/UntPrincipal.h"
 #include "app/UntProcessando.h"
 #include "app/UntVersao.h"
@@ -14,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -66,19 +68,33 @@ private slots:
 
     void unreachableDatabaseIsReportedAndStartUpGoesOn_data() {
         QTest::addColumn<QString>("file");
-        QTest::newRow("folder that does not exist") << "falta/Dravix.db";
-        QTest::newRow("a folder in the file's place") << "pasta";
+        QTest::addColumn<QByteArray>("conexaoIni");
+        QTest::newRow("folder that does not exist") << "falta/Dravix.db" << QByteArray();
+        QTest::newRow("a folder in the file's place") << "pasta" << QByteArray();
+        QTest::newRow("Conexao.ini naming an unknown engine")
+            << "" << QByteArray("[Conexao]\r\nBanco=ACCESS\r\nArquivo=Dravix.db\r\n");
     }
 
     void unreachableDatabaseIsReportedAndStartUpGoesOn() {
         QFETCH(QString, file);
+        QFETCH(QByteArray, conexaoIni);
         QTemporaryDir folder;
         QDir(folder.path()).mkdir("pasta");
-        KorvaApplication app(folder.path(), ConnectionSettings::sqliteFile(folder.filePath(file)), services);
+        TestDatabase db;
+        QVERIFY(QFile::copy(db.path(), folder.filePath("Dravix.db")));
+        QFile ini(folder.filePath("Conexao.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(conexaoIni);
+        ini.close();
+        KorvaApplication app(folder.path(),
+                             file.isEmpty() ? ConnectionFile::read(folder.path())
+                                            : ConnectionSettings::sqliteFile(folder.filePath(file)),
+                             services);
 
         QCOMPARE(messages.count(), 1);
         const ScriptedMessages::Box reported = messages.last();
         QVERIFY(!reported.text.isEmpty());
+        QCOMPARE(reported.text.contains("\"Banco\""), !conexaoIni.isEmpty());
         QCOMPARE(reported.caption, QString("KORVAPosto"));
         QCOMPARE(reported.icon, Messages::Icon::Error);
 

@@ -90,7 +90,6 @@ private slots:
     void textComparisonIgnoresCase();
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
-    void buildSettings();
 };
 
 void TestUntConexao::markers_data() {
@@ -790,26 +789,6 @@ void TestUntConexao::lookupsUseIndexes() {
     QVERIFY(!plan.isEmpty());
     for (const QString& step : plan)
         QVERIFY2(!step.startsWith(QStringLiteral("SCAN")), qPrintable(plan.join(QStringLiteral(" | "))));
-}
-
-void TestUntConexao::buildSettings() {
-    const ConnectionSettings settings = ConnectionSettings::fromBuild(QStringLiteral("/opt/korva"));
-#if KORVA_DB_IS_SQLSERVER
-    QCOMPARE(settings.engine, ConnectionSettings::Engine::SqlServer);
-    QCOMPARE(settings.driver, QStringLiteral("QODBC"));
-    QVERIFY(settings.databaseName.startsWith(QStringLiteral("DRIVER={" KORVA_ODBC_DRIVER "};Server=")));
-    QVERIFY(
-        settings.databaseName.contains(QStringLiteral(";Port=1700;Database=" KORVA_SQLSERVER_CATALOG ";")));
-    QVERIFY(settings.databaseName.endsWith(QStringLiteral(";TDS_Version=7.4;ClientCharset=UTF-8")));
-#else
-    QCOMPARE(settings.engine, ConnectionSettings::Engine::SQLite);
-    QCOMPARE(settings.driver, QStringLiteral("QSQLITE"));
-    QCOMPARE(settings.databaseName, QStringLiteral("/opt/korva/" KORVA_SQLITE_FILE));
-    QCOMPARE(settings.embeddedFile, settings.databaseName);
-#endif
-    const ConnectionSettings odbc = ConnectionSettings::sqliteThroughOdbc(QStringLiteral("/tmp/x.db"));
-    QCOMPARE(odbc.engine, ConnectionSettings::Engine::SQLite);
-    QVERIFY(odbc.databaseName.startsWith(QStringLiteral("DRIVER={SQLite3};Database=/tmp/x.db;")));
 }
 
 QTEST_GUILESS_MAIN(TestUntConexao)

@@ -8,6 +8,11 @@ packages=(
   fonts-wine fonts-dejavu-core
   xvfb x11-apps x11-utils imagemagick xauth unzip python3
 )
+# The Windows package: MinGW-w64 with POSIX threads, Wine, and what building Qt and SQLite from source needs.
+if [ "${KORVA_WINDOWS:-0}" = 1 ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 tcl dpkg-dev ninja-build zip
+    xdotool)
+fi
 if [ "${KORVA_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi

@@ -10,7 +10,33 @@
 
 #include <stdexcept>
 
+#ifdef Q_OS_WIN
+#include <QDir>
+
+#include <windows.h>
+#endif
+
 namespace {
+
+// Under Wine the SQLite3 ODBC driver is the host's own, reached through Wine's ODBC layer: it opens the
+// file by its Unix name.
+ConnectionSettings throughOdbc(const QString& path) {
+#ifdef Q_OS_WIN
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName) {
+        const QString native = QDir::toNativeSeparators(path);
+        if (char* name = unixName(reinterpret_cast<LPCWSTR>(native.utf16()))) {
+            ConnectionSettings settings = ConnectionSettings::sqliteThroughOdbc(QString::fromUtf8(name));
+            HeapFree(GetProcessHeap(), 0, name);
+            settings.embeddedFile = path;
+            return settings;
+        }
+    }
+#endif
+    return ConnectionSettings::sqliteThroughOdbc(path);
+}
 
 const QString schemaFile = QStringLiteral(KORVA_SCHEMA_DIR "/sqlite.sql");
 
@@ -76,7 +102,7 @@ QString probeDriver(const QString& driver) {
     QString reason;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
-        db.setDatabaseName(ConnectionSettings::sqliteThroughOdbc(file).databaseName);
+        db.setDatabaseName(throughOdbc(file).databaseName);
         if (!db.open())
             reason = QStringLiteral("The SQLite3 ODBC driver (libsqliteodbc, registered as \"SQLite3\" in "
                                     "odbcinst.ini) cannot be used: ") +
@@ -107,9 +133,8 @@ TestDatabase::TestDatabase(const QString& driver) : driverName(driver) {
     sqlite3_busy_timeout(handle, 5000);
     runScript(handle, ddl);
 
-    const ConnectionSettings settings = driver == QLatin1String("QODBC")
-                                            ? ConnectionSettings::sqliteThroughOdbc(path())
-                                            : ConnectionSettings::sqliteFile(path());
+    const ConnectionSettings settings =
+        driver == QLatin1String("QODBC") ? throughOdbc(path()) : ConnectionSettings::sqliteFile(path());
     conexao = std::make_unique<TdmConexao>(settings);
     conexao->open();
 }

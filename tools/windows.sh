@@ -86,7 +86,7 @@ set -e
 log "tests under Wine: $(elapsed "$t")"
 
 if [ "$shots" = 1 ]; then
-  "$root/tools/windows/screenshots.sh" "$stage" "$root/docs"
+  "$root/tools/windows/screenshots.sh" "$zipfile" "$root/docs"
 fi
 log "whole run: $(elapsed "$begin")"
 exit "$status"

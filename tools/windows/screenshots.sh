@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Starts the packaged program under Wine from an unzipped copy of the package, logs in on the demo database,
 # opens the fueling and report windows, and saves pictures of the main and fueling windows.
-# Usage: screenshots.sh <unzipped package folder> <folder for the pictures>; needs DISPLAY and WINEPREFIX.
+# Usage: screenshots.sh <package zip> <folder for the pictures>; needs DISPLAY and WINEPREFIX.
 set -euo pipefail
-package="$1"
+zipfile="$1"
 docs="$2"
 run="$(mktemp -d)"
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$run"' EXIT
-cp -r "$package" "$run/"
-folder="$run/$(basename "$package")"
+unzip -q "$zipfile" -d "$run"
+folder="$run/KORVAPosto"
 
 shoot() { # window name pattern, file
   local id

@@ -3,10 +3,12 @@
 #include <QMessageBox>
 
 Messages::Answer MessageBoxMessages::show(QWidget* parent, const QString& text, const QString& caption,
-                                          Icon icon, Buttons buttons) {
+                                          Icon icon, Buttons buttons, const QString& detail) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
+    if (!detail.isEmpty())
+        box.setInformativeText(detail);
     switch (icon) {
     case Icon::Exclamation:
         box.setIcon(QMessageBox::Warning);

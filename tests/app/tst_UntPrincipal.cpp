@@ -250,7 +250,6 @@ private slots:
         QCOMPARE(messages.last().caption, attention);
         QCOMPARE(messages.last().icon, isError ? Messages::Icon::Error : Messages::Icon::Exclamation);
         QCOMPARE(messages.last().buttons, Messages::Buttons::Ok);
-        QCOMPARE(messages.last().detail, QString());
         QCOMPARE(shownWhileOpen, QStringList{"Conectando..."});
         QVERIFY(w->fiMensagem()->isHidden());
         QCOMPARE(w->frmPrincipal.focusWidget()->objectName(), focus);

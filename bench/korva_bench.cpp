@@ -8,6 +8,7 @@
 #include "Doubles.h"
 #include "app/Application.h"
 #include "app/UntPrincipal.h"
+#include "common/GuessLimiter.h"
 #include "common/MaskedText.h"
 #include "common/Services.h"
 #include "common/Station.h"
@@ -311,7 +312,8 @@ int main(int argc, char** argv) {
         // The attendant's window on the large client's vehicle.
         {
             NoWait wait;
-            TfrmLancamento window(connection, station, services, wait);
+            GuessLimiter pinGuesses;
+            TfrmLancamento window(connection, station, services, wait, pinGuesses);
             auto* plate = child<QLineEdit>(window, "fiPlaca");
             auto* fuel = child<QComboBox>(window, "lkTipo");
             const auto showFresh = [&] {

@@ -78,7 +78,7 @@ void KorvaApplication::start(const QString& executableFolder, const ConnectionSe
     // Closing the main window ends the program, even with another window still open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    principal = std::make_unique<TfrmPrincipal>(executableFolder, loggedStation, services);
+    principal = std::make_unique<TfrmPrincipal>(executableFolder, loggedStation, services, stationGuesses);
     QObject::connect(principal.get(), &TfrmPrincipal::endRequested, qApp, [] { QCoreApplication::exit(0); });
 
     conexao = std::make_unique<TdmConexao>(settings);
@@ -86,7 +86,7 @@ void KorvaApplication::start(const QString& executableFolder, const ConnectionSe
     runGuarded(services.messages, principal.get(), [this] { conexao->open(); });
     principal->setConnection(*conexao);
 
-    lancamento = std::make_unique<TfrmLancamento>(*conexao, loggedStation, services, *wait);
+    lancamento = std::make_unique<TfrmLancamento>(*conexao, loggedStation, services, *wait, pinGuesses);
     processando = std::make_unique<TfrmProcessando>(principal.get());
     wait->target = processando.get();
     // The report window is handed its search window when it is made, so the search window is made first.

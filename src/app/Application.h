@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/GuessLimiter.h"
 #include "common/Services.h"
 #include "common/Station.h"
 
@@ -50,6 +51,9 @@ private:
     std::unique_ptr<ForwardingWait> wait;
     std::unique_ptr<QTranslator> translator;
     Station loggedStation;
+    // Wrong passwords in a row count for the whole run, whichever window is open.
+    GuessLimiter stationGuesses;
+    GuessLimiter pinGuesses;
     std::unique_ptr<TfrmPrincipal> principal;
     std::unique_ptr<TdmConexao> conexao;
     std::unique_ptr<TfrmLancamento> lancamento;

@@ -6,7 +6,9 @@
 #include "IniFile.h"
 #include "UntVersao.h"
 
+#include "common/Clock.h"
 #include "common/FormEvents.h"
+#include "common/GuessLimiter.h"
 #include "common/MaskedText.h"
 #include "common/Messages.h"
 #include "common/Placement.h"
@@ -45,9 +47,9 @@ QString withoutTrailingBlanks(const QString& text) {
 } // namespace
 
 TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, Services services,
-                             QWidget* parent)
+                             GuessLimiter& passwordGuesses, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TfrmPrincipal), station(station), services(services),
-      events(new FormEvents(this, services.messages)),
+      passwordGuesses(passwordGuesses), events(new FormEvents(this, services.messages)),
       iniPath(executableFolder + QStringLiteral("/Config.ini")) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmPrincipal"));
@@ -128,7 +130,8 @@ void TfrmPrincipal::pLiberar() {
 void TfrmPrincipal::btConfirmaClick() {
     // Events posted by code still arrive while the login waits; a second Enter or click must not start
     // another login inside this one.
-    if (loginRunning)
+    // Nor is a login tried while the wait after wrong passwords runs (Enter in the password included).
+    if (loginRunning || !ui->btConfirma->isEnabled())
         return;
     const QScopedValueRollback<bool> running(loginRunning, true);
 
@@ -157,8 +160,16 @@ void TfrmPrincipal::login() {
     if (SQLDravix->isEmpty())
         return refuse(QStringLiteral("Não Localizado este CNPJ no cadastro de postos Dravix Postos!"), false,
                       ui->fiCNPJPosto);
-    if (ui->fiSenha->text() != SQLDravix->asString(QStringLiteral("Senha")))
-        return refuse(QStringLiteral("Senha Inválida!"), true, ui->fiSenha);
+    if (ui->fiSenha->text() != SQLDravix->asString(QStringLiteral("Senha"))) {
+        QString detail;
+        if (const int seconds = passwordGuesses.wrong(cnpj); seconds > 0) {
+            ui->btConfirma->setEnabled(false);
+            services.clock.after(seconds * 1000, this, [this] { ui->btConfirma->setEnabled(true); });
+            detail = QStringLiteral("Aguarde %1 s para tentar de novo.").arg(seconds);
+        }
+        return refuse(QStringLiteral("Senha Inválida!"), true, ui->fiSenha, detail);
+    }
+    passwordGuesses.right(cnpj);
 
     ui->fiNome->setText(SQLDravix->asString(QStringLiteral("nome")));
     ui->fiCNPJ->setText(QStringLiteral("CNPJ: ") + fFormacnpj(SQLDravix->asString(QStringLiteral("cnpj"))));
@@ -171,9 +182,10 @@ void TfrmPrincipal::login() {
         pCriaLog();
 }
 
-void TfrmPrincipal::refuse(const QString& message, bool isError, QWidget* focus) {
+void TfrmPrincipal::refuse(const QString& message, bool isError, QWidget* focus, const QString& detail) {
     services.messages.show(this, message, attention,
-                           isError ? Messages::Icon::Error : Messages::Icon::Exclamation);
+                           isError ? Messages::Icon::Error : Messages::Icon::Exclamation,
+                           Messages::Buttons::Ok, detail);
     focus->setFocus();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 class FormEvents;
+class GuessLimiter;
 class Query;
 class TdmConexao;
 class TfrmVersao;
@@ -23,9 +24,10 @@ class TfrmPrincipal final : public QMainWindow {
     Q_DISABLE_COPY_MOVE(TfrmPrincipal)
 
 public:
-    // Config.ini is looked for in `executableFolder`; the login fills `station`.
+    // Config.ini is looked for in `executableFolder`; the login fills `station`; `passwordGuesses` counts
+    // wrong passwords per CNPJ.
     TfrmPrincipal(const QString& executableFolder, Station& station, Services services,
-                  QWidget* parent = nullptr);
+                  GuessLimiter& passwordGuesses, QWidget* parent = nullptr);
     ~TfrmPrincipal() override;
 
     // The window is created before the connection and the other windows: they are handed in afterwards.
@@ -38,21 +40,21 @@ public:
 
     QString configPath() const { return iniPath; }
 
-    void FormCreate();
-    void FormShow();
-    void pDesabilitar();
-    void pLiberar();
-    void btConfirmaClick();
-    void fiCNPJPostoKeyDown(int key);
-    void fiSenhaKeyDown(int key);
-    void pLerIni();
-    void pCriaLog();
-    void NomemanterConectado1Click();
-    void btRegistrarClick();
-    void btRelatoriosClick();
-    void Sobre1Click();
-    void Sair1Click();
-    void Image6Click();
+    void FormCreate();                // window made: tiles hidden, saved login read
+    void FormShow();                  // window shown: version text; logs in with a saved password
+    void pDesabilitar();              // hides the tiles and the station's name
+    void pLiberar();                  // shows the tiles
+    void btConfirmaClick();           // login button: checks CNPJ and password, logs the station in
+    void fiCNPJPostoKeyDown(int key); // key in the CNPJ: Enter goes to the password
+    void fiSenhaKeyDown(int key);     // key in the password: Enter logs in
+    void pLerIni();                   // reads the saved login into the login fields
+    void pCriaLog();                  // saves the login for the next start
+    void NomemanterConectado1Click(); // menu "Não me manter Conectado": forgets the saved login, ends
+    void btRegistrarClick();          // fueling tile: opens the fueling window
+    void btRelatoriosClick();         // report tile: opens the report window
+    void Sobre1Click();               // menu "Sobre": opens the About window
+    void Sair1Click();                // menu "Sair": ends the program
+    void Image6Click();               // exit picture: ends the program
 
 signals:
     // The program is to end: the running handler finishes, then the event loop stops.
@@ -65,13 +67,14 @@ protected:
 
 private:
     void login();
-    void refuse(const QString& message, bool isError, QWidget* focus);
+    void refuse(const QString& message, bool isError, QWidget* focus, const QString& detail = QString());
     void showModeless(QWidget* window);
     void placeAnchoredControls();
 
     Ui::TfrmPrincipal* ui;
     Station& station;
     Services services;
+    GuessLimiter& passwordGuesses;
     FormEvents* events;
     QString iniPath;
     std::unique_ptr<Query> SQLDravix;

@@ -1,12 +1,25 @@
 #include "Messages.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 Messages::Answer MessageBoxMessages::show(QWidget* parent, const QString& text, const QString& caption,
-                                          Icon icon, Buttons buttons) {
+                                          Icon icon, Buttons buttons, const QString& detail) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
+    if (!detail.isEmpty()) {
+        box.setInformativeText(detail);
+        // A size smaller than the text, so the refusal itself reads first.
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            QFont smaller = label->font();
+            if (smaller.pixelSize() > 0)
+                smaller.setPixelSize(smaller.pixelSize() - 1);
+            else
+                smaller.setPointSizeF(smaller.pointSizeF() * 0.9);
+            label->setFont(smaller);
+        }
+    }
     switch (icon) {
     case Icon::Exclamation:
         box.setIcon(QMessageBox::Warning);

@@ -12,13 +12,14 @@ public:
     enum class Answer { Ok, Yes, No };
 
     virtual ~Messages() = default;
+    // `detail`, when given, is a second, smaller line under the text: the values behind a refusal.
     virtual Answer show(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                        Buttons buttons = Buttons::Ok) = 0;
+                        Buttons buttons = Buttons::Ok, const QString& detail = QString()) = 0;
 };
 
 // The real one: a modal QMessageBox.
 class MessageBoxMessages final : public Messages {
 public:
-    Answer show(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                Buttons buttons) override;
+    Answer show(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons,
+                const QString& detail) override;
 };

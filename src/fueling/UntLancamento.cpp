@@ -4,6 +4,7 @@
 
 #include "common/Clock.h"
 #include "common/FormEvents.h"
+#include "common/GuessLimiter.h"
 #include "common/MaskedText.h"
 #include "common/Messages.h"
 #include "common/Placement.h"
@@ -14,16 +15,54 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QShowEvent>
 
+#include <utility>
+
 namespace {
 const QString attention = QStringLiteral("Atenção!");
 const QString zero = QStringLiteral("0,00");
 const QString blocked = QStringLiteral("BLOQUEADO");
+// The figures of a refusal's detail line are written the Brazilian way whatever the system says.
+const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+
+// An odometer text with thousands points; a text that is not a whole number is shown as it is.
+QString kmText(const QString& text) {
+    bool ok = false;
+    const qlonglong km = text.toLongLong(&ok);
+    return ok ? brazil.toString(km) : text;
+}
+
+// The reading meant when one digit too many or too few was typed: the first that lies within the 1.000 km
+// after the previous reading, trying changes from the end of the number backwards, since the leading digits
+// are the ones read off most surely, and a key not pressed twice before any other missing digit.
+std::optional<qint64> likelyReading(const QString& typed, qint64 previous) {
+    qint64 value = 0;
+    const auto fits = [previous, &value](const QString& candidate) {
+        bool ok = false;
+        value = candidate.toLongLong(&ok);
+        return ok && candidate.size() <= 7 && value > previous && value <= previous + 1000;
+    };
+    for (qsizetype at = typed.size(); at >= 0; --at) {
+        if (at < typed.size() && fits(QString(typed).remove(at, 1)))
+            return value;
+        QString digits = QStringLiteral("0123456789");
+        if (at < typed.size())
+            digits.prepend(typed.at(at));
+        if (at > 0)
+            digits.prepend(typed.at(at - 1));
+        for (const QChar digit : std::as_const(digits)) {
+            if (fits(QString(typed).insert(at, digit)))
+                return value;
+        }
+    }
+    return std::nullopt;
+}
 
 // Digits only, at most `maximum` of them (0: no limit). A longer paste is refused whole rather than cut,
 // so a mistyped reading never arrives shortened.
@@ -68,11 +107,11 @@ QIcon confirmGlyph() {
 } // namespace
 
 TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Services services,
-                               WaitIndicator& wait, QWidget* parent)
+                               WaitIndicator& wait, GuessLimiter& pinGuesses, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::TfrmLancamento>()), dmConexao(dmConexao), station(station), services(services),
-      wait(wait), events(new FormEvents(this, services.messages)),
+      wait(wait), pinGuesses(pinGuesses), events(new FormEvents(this, services.messages)),
       SQLDravix(std::make_unique<Query>(dmConexao)), qrTipos(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
     setFixedSize(544, 517);
@@ -114,6 +153,7 @@ void TfrmLancamento::connectHandlers() {
     events->onExit(ui->fiKM, [this] { fiKMExit(); });
     events->onExit(ui->fiMatricula, [this] { fiMatriculaExit(); });
 
+    connect(ui->fiPlaca, &QLineEdit::textChanged, this, [this] { forgetLookupOnPlateChange(); });
     connect(ui->btPlaca, &QPushButton::clicked, this, [this] { events->run([this] { btPlacaClick(); }); });
     // Only a pick by the user runs the handler; selecting from code does not.
     connect(ui->lkTipo, &QComboBox::activated, this, [this] { events->run([this] { lkTipoClick(); }); });
@@ -159,13 +199,38 @@ void TfrmLancamento::fillFuelList() {
     ui->lkTipo->setCurrentIndex(-1);
 }
 
-void TfrmLancamento::refuse(const QString& text, QWidget* focus) {
-    services.messages.show(this, text, attention, Messages::Icon::Exclamation);
+void TfrmLancamento::refuse(const QString& text, QWidget* focus, const QString& detail) {
+    services.messages.show(this, text, attention, Messages::Icon::Exclamation, Messages::Buttons::Ok, detail);
     if (focus)
         focusOn(focus);
 }
 
+void TfrmLancamento::forgetLookupOnPlateChange() {
+    if (placaPesquisada && *placaPesquisada != placaText())
+        clearLookup();
+}
+
+// Nothing of another vehicle stays on screen: what the lookup filled and what was worked out from it goes,
+// what the attendant typed stays.
+void TfrmLancamento::clearLookup() {
+    placaPesquisada.reset();
+    for (auto* label : {ui->lbEmpresa, ui->lbCNPJ, ui->lbVeiculo})
+        label->clear();
+    for (auto* zeroed : {ui->fiMinimo, ui->fiMaximo, ui->fiConsumo})
+        zeroed->setText(zero);
+    qrTipos->close();
+    fillFuelList();
+    ui->fiAcertado->hide();
+    for (auto* cleared : {ui->fiVlPosto, ui->fiPercen, ui->fiKMAnt, ui->fiKmTotal})
+        cleared->clear();
+    ui->fivlUni->setText(zero);
+}
+
 void TfrmLancamento::FormShow() {
+    // A new showing is a new fueling: the plate and the driver must be looked up again in it. Forgotten
+    // first, so clearing the plate leaves the earlier vehicle's values where this showing keeps them.
+    placaPesquisada.reset();
+    motoristaEncontrado.reset();
     qrTipos->close();
     fillFuelList();
     setLkTipoKeyValue(QString());
@@ -181,9 +246,6 @@ void TfrmLancamento::FormShow() {
         cleared->clear();
     focusOn(ui->fiPlaca);
     ui->fiAcertado->hide();
-    // A new showing is a new fueling: the plate and the driver must be looked up again in it.
-    placaPesquisada.reset();
-    motoristaEncontrado.reset();
 }
 
 void TfrmLancamento::fiPlacaKeyDown(int key) {
@@ -220,9 +282,7 @@ void TfrmLancamento::btPlacaClick() {
     q.open();
 
     if (q.isEmpty()) {
-        ui->lbEmpresa->clear();
-        ui->lbCNPJ->clear();
-        ui->lbVeiculo->clear();
+        clearLookup();
         refuse(QStringLiteral("Placa não Localizada em nossos Cadastros!"), ui->fiPlaca);
         return;
     }
@@ -252,6 +312,12 @@ void TfrmLancamento::btPlacaClick() {
     lkTipoClick();
     focusOn(ui->fiQtde);
     placaPesquisada = placa;
+    // What a change of the plate cleared is worked out again, for this vehicle, from what is typed.
+    pValorUnitario();
+    if (!ui->fiKM->text().isEmpty()) {
+        fiKMEnter();
+        fiKMExit();
+    }
 }
 
 void TfrmLancamento::lkTipoClick() {
@@ -363,9 +429,41 @@ void TfrmLancamento::fiMatriculaExit() {
     focusOn(ui->fiMatricula);
 }
 
+QString TfrmLancamento::odometerDetail(bool withHint) const {
+    QString detail =
+        QStringLiteral("Último km registrado: %1 · informado: %2 · distância: %3 km")
+            .arg(kmText(ui->fiKMAnt->text()), kmText(ui->fiKM->text()), kmText(ui->fiKmTotal->text()));
+    bool ok = false;
+    const qint64 previous = ui->fiKMAnt->text().toLongLong(&ok);
+    if (withHint && ok) {
+        if (const std::optional<qint64> meant = likelyReading(ui->fiKM->text(), previous))
+            detail += QStringLiteral("\nVocê quis dizer %1?").arg(brazil.toString(*meant));
+    }
+    return detail;
+}
+
+bool TfrmLancamento::pinRight() {
+    // Counted per driver of the vehicle's company, however the registration was typed.
+    const QString driver = QStringLiteral("%1/%2").arg(idEmpresa).arg(readInteger(ui->fiMatricula->text()));
+    if (sSenha == ui->fiSenha->text()) {
+        pinGuesses.right(driver);
+        return true;
+    }
+    // The detail tells the wait only: nothing about the PIN itself.
+    QString detail;
+    if (const int seconds = pinGuesses.wrong(driver); seconds > 0) {
+        ui->BitBtn1->setEnabled(false);
+        services.clock.after(seconds * 1000, this, [this] { ui->BitBtn1->setEnabled(true); });
+        detail = QStringLiteral("Aguarde %1 s para tentar de novo.").arg(seconds);
+    }
+    refuse(QStringLiteral("Senha Inválida!"), ui->fiSenha, detail);
+    return false;
+}
+
 void TfrmLancamento::BitBtn1Click() {
-    // A press still queued when the window has closed after a save stores nothing.
-    if (saving || !isVisible())
+    // A press still queued when the window has closed after a save stores nothing, nor one during a wait
+    // after wrong PINs.
+    if (saving || !isVisible() || !ui->BitBtn1->isEnabled())
         return;
     const QScopedValueRollback<bool> guard(saving, true);
 
@@ -390,29 +488,35 @@ void TfrmLancamento::BitBtn1Click() {
         if (readDecimal(ui->fiQtde->text()) > rCapacidade)
             return refuse(
                 QStringLiteral("Quantidade abastecida não pode ser maior que a capacidade do tanque!"),
-                ui->fiQtde);
+                ui->fiQtde,
+                QStringLiteral("Informado: %1 l · capacidade do tanque: %2 l")
+                    .arg(ui->fiQtde->text(),
+                         brazil.toString(rCapacidade, 'f', QLocale::FloatingPointShortest)));
         if (readInteger(ui->fiKmTotal->text()) < 1 && ui->fiKMAnt->text() != QLatin1String("0"))
             return refuse(
                 QStringLiteral("Km Informado não pode ser menor que o ultimo km registrado no sistema!"),
-                ui->fiKM);
+                ui->fiKM, odometerDetail(true));
         if (ui->fiKM->text() == ui->fiKMAnt->text())
             return refuse(QStringLiteral("Km atual igual ao Ultimo km registrado! Lançamento já registrado"),
-                          ui->fiKM);
+                          ui->fiKM, odometerDetail(false));
         if (readInteger(ui->fiKmTotal->text()) > 1000 &&
             services.messages.show(
                 this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"), attention,
-                Messages::Icon::Error, Messages::Buttons::YesNo) == Messages::Answer::No) {
+                Messages::Icon::Error, Messages::Buttons::YesNo,
+                odometerDetail(true)) == Messages::Answer::No) {
             focusOn(ui->fiKM);
             return;
         }
         const QString consumo = ui->fiConsumo->text();
+        const QString faixa = QStringLiteral("Consumo calculado: %1 km/l · faixa do veículo: %2 a %3 km/l")
+                                  .arg(consumo, ui->fiMinimo->text(), ui->fiMaximo->text());
         if (consumo != zero && readDecimal(consumo) > readDecimal(ui->fiMaximo->text()))
             return refuse(QStringLiteral("Rendimento consumo acima do máximo cadastrado para o veículo!"),
-                          nullptr);
+                          nullptr, faixa);
         if (consumo != zero && readDecimal(consumo) < readDecimal(ui->fiMinimo->text()))
             return refuse(
                 QStringLiteral("Rendimento consumo abaixo do mínimo estabelecido para este veículo!"),
-                nullptr);
+                nullptr, faixa);
     }
 
     const QString matricula = ui->fiMatricula->text();
@@ -428,9 +532,11 @@ void TfrmLancamento::BitBtn1Click() {
     if (ui->fiSenha->text().isEmpty())
         return refuse(QStringLiteral("Obrigatório a Senha!"), ui->fiSenha);
     if (sSenha == blocked)
-        return refuse(QStringLiteral("Matrícula Bloqueada!"), ui->fiMatricula);
-    if (sSenha != ui->fiSenha->text())
-        return refuse(QStringLiteral("Senha Inválida!"), ui->fiSenha);
+        return refuse(QStringLiteral("Matrícula Bloqueada!"), ui->fiMatricula,
+                      QStringLiteral("Motorista %1 bloqueado no cadastro da empresa %2.")
+                          .arg(ui->fiNomeMot->text(), ui->lbEmpresa->text()));
+    if (!pinRight())
+        return;
 
     if (!ui->fiAcertado->isHidden()) {
         const double rvlUni = readDecimal(ui->fivlUni->text());
@@ -440,10 +546,19 @@ void TfrmLancamento::BitBtn1Click() {
         const double rPercen = percentual.trimmed().isEmpty() ? 0.0 : readDecimal(percentual);
         if (rPercen != 0)
             rvlPosto = rvlPosto + rvlPosto * rPercen / 100;
-        if (rvlUni > rvlPosto)
+        if (rvlUni > rvlPosto) {
+            // The limit shown is the highest price in cents that passes.
+            qint64 cents = qRound64(rvlPosto * 100);
+            if (double(cents) / 100 > rvlPosto)
+                --cents;
             return refuse(
                 QStringLiteral("Valor Unitário maior do que o valor acertado com o Posto de Combustível!"),
-                ui->fivlTotal);
+                ui->fivlTotal,
+                QStringLiteral("Unitário: R$ %1 · acertado: R$ %2 + %3 % = R$ %4")
+                    .arg(ui->fivlUni->text(), ui->fiVlPosto->text(),
+                         rPercen == 0 ? QStringLiteral("0") : percentual.trimmed(),
+                         brazil.toString(double(cents) / 100, 'f', 2)));
+        }
     }
 
     store();

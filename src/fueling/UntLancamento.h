@@ -9,6 +9,7 @@
 #include <optional>
 
 class FormEvents;
+class GuessLimiter;
 class Query;
 class TdmConexao;
 class WaitIndicator;
@@ -24,22 +25,23 @@ class TfrmLancamento final : public QWidget {
     Q_DISABLE_COPY_MOVE(TfrmLancamento)
 
 public:
+    // `pinGuesses` counts wrong PINs per driver; it outlives the window's showings.
     TfrmLancamento(TdmConexao& dmConexao, const Station& station, Services services, WaitIndicator& wait,
-                   QWidget* parent = nullptr);
+                   GuessLimiter& pinGuesses, QWidget* parent = nullptr);
     ~TfrmLancamento() override;
 
     // Handlers. Qt reaches them guarded (FormEvents); called directly, their errors propagate.
-    void FormShow();
-    void fiPlacaKeyDown(int key);
-    void btPlacaClick();
-    void lkTipoClick();
-    void fiQtdeExit();
-    void fivlTotalExit();
-    void pValorUnitario();
-    void fiKMEnter();
-    void fiKMExit();
-    void fiMatriculaExit();
-    void BitBtn1Click();
+    void FormShow();              // window shown: clears the fueling for the next one
+    void fiPlacaKeyDown(int key); // key in the plate: Enter goes to the search button
+    void btPlacaClick();          // search button: looks the plate's vehicle up, lists its fuels
+    void lkTipoClick();           // fuel picked: shows the price agreed for it, if any
+    void fiQtdeExit();            // left the quantity: two decimals, unit price, consumption
+    void fivlTotalExit();         // left the total: two decimals, unit price
+    void pValorUnitario();        // unit price from total and quantity
+    void fiKMEnter();             // entered the odometer: fetches the vehicle's previous reading
+    void fiKMExit();              // left the odometer: distance and consumption
+    void fiMatriculaExit();       // left the registration: looks the driver up, keeps the PIN or the block
+    void BitBtn1Click();          // "Confirma": checks the rules and stores the fueling
 
     // The fuel list's key: the cd_item of the selected row, or empty when none is selected. Setting it
     // selects the matching row and runs nothing.
@@ -70,7 +72,11 @@ private:
     void connectHandlers();
     void fillFuelList();
     void applyConsumptionRule();
-    void refuse(const QString& text, QWidget* focus);
+    void forgetLookupOnPlateChange();
+    void clearLookup();
+    void refuse(const QString& text, QWidget* focus, const QString& detail = QString());
+    QString odometerDetail(bool withHint) const;
+    bool pinRight();
     void store();
 
     std::unique_ptr<Ui::TfrmLancamento> ui;
@@ -78,6 +84,7 @@ private:
     const Station& station;
     Services services;
     WaitIndicator& wait;
+    GuessLimiter& pinGuesses;
     FormEvents* events;
     std::unique_ptr<Query> SQLDravix;
     std::unique_ptr<Query> qrTipos;

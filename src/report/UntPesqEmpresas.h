@@ -41,10 +41,10 @@ public:
     std::optional<Choice> takeChoice();
 
     // Handlers. Qt reaches them guarded; called directly, their errors propagate.
-    void FormShow();
-    void fiNomeChange();
-    void DBGrid1DblClick();
-    void btSairClick();
+    void FormShow();        // window shown: clears the name, which lists every client of the station
+    void fiNomeChange();    // typed in the name: searches the clients whose name contains it
+    void DBGrid1DblClick(); // double-click on the list: closes with that client as the choice
+    void btSairClick();     // "Sair": closes without a choice
 
     const Query& searchQuery() const { return *qrConsulta; }
 

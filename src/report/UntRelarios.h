@@ -29,12 +29,12 @@ public:
     ~TfrmRelarorios() override;
 
     // Handlers. Qt reaches them guarded; called directly, their errors propagate.
-    void FormShow();
-    void ficd_empresaExit();
-    void btPesqEmpresaClick();
-    void btExecutarClick();
-    void btExportarClick();
-    void BitBtn1Click();
+    void FormShow();           // window shown: clears client, totals and grid, dates to today
+    void ficd_empresaExit();   // left the client code: checks it is a client of this station, shows its name
+    void btPesqEmpresaClick(); // search button: picks the client in the search window
+    void btExecutarClick();    // "Executar": runs the report and the per-fuel summary, adds up the totals
+    void btExportarClick();    // "Exportar": writes the report to a workbook and opens it
+    void BitBtn1Click();       // "Sair": hides the window
 
     // Writes the report result to a new workbook titled sTitulo and opens it with the desktop's program.
     void pExcelADOQuery(const QString& sTitulo);

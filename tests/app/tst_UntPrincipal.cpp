@@ -8,6 +8,7 @@
 
 #include "common/Clock.h"
 #include "common/ErrorReport.h"
+#include "common/GuessLimiter.h"
 #include "common/MaskedText.h"
 #include "common/Shell.h"
 #include "common/Station.h"
@@ -42,7 +43,7 @@ const QString forgetQuestion = QString::fromUtf8(
 // report windows.
 struct MainWindow {
     MainWindow(const QString& folder, Services services, TdmConexao& conexao)
-        : frmVersao(services), frmPrincipal(folder, station, services) {
+        : frmVersao(services), frmPrincipal(folder, station, services, passwordGuesses) {
         frmLancamento.resize(300, 200);
         frmRelarorios.resize(320, 220);
         frmPrincipal.setConnection(conexao);
@@ -87,6 +88,7 @@ struct MainWindow {
     }
 
     Station station;
+    GuessLimiter passwordGuesses;
     QWidget frmLancamento;
     QWidget frmRelarorios;
     TfrmVersao frmVersao;
@@ -110,7 +112,7 @@ class tst_UntPrincipal final : public QObject {
 
 private:
     ScriptedMessages messages;
-    SystemClock clock;
+    FixedClock clock;
     RecordingShell shell;
     Services services{messages, clock, shell};
     std::unique_ptr<TestDatabase> db;
@@ -255,6 +257,18 @@ private slots:
         QCOMPARE(maskedValue(*w->fiCNPJPosto()), cnpj);
         QCOMPARE(w->fiSenha()->text(), password);
         QCOMPARE(w->fiSenha()->displayText(), QString(password.size(), QLatin1Char('*')));
+    }
+
+    void wrongPasswordsMakeTheNextTryWait() {
+        const auto w = makeWindow();
+        w->show();
+        w->type("12345678000195", "errada");
+        for (int i = 0; i < 4; ++i) // the fourth, Enter while it waits, is not tried
+            QTest::keyClick(w->fiSenha(), Qt::Key_Return);
+        QCOMPARE(messages.count(), 3);
+        QCOMPARE(messages.last().detail, QStringLiteral("Aguarde 2 s para tentar de novo."));
+        clock.pass(2000);
+        QVERIFY(w->control<QLabel>("btConfirma")->isEnabled());
     }
 
     void successfulLogin_data() {
@@ -473,7 +487,8 @@ private slots:
         Station station;
         TfrmVersao about(services);
         QWidget stand1, stand2;
-        TfrmPrincipal window(folder->path(), station, services);
+        GuessLimiter passwordGuesses;
+        TfrmPrincipal window(folder->path(), station, services, passwordGuesses);
         window.setConnection(unreachable);
         window.setWindows(stand1, stand2, about);
         window.show();

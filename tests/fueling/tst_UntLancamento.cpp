@@ -4,6 +4,7 @@
 #include "ScriptedMessages.h"
 #include "TestDatabase.h"
 #include "common/Clock.h"
+#include "common/GuessLimiter.h"
 #include "common/Shell.h"
 #include "common/Station.h"
 #include "common/WaitIndicator.h"
@@ -111,7 +112,7 @@ public:
     explicit Rig(const QString& driver = QStringLiteral("QSQLITE")) : db(driver) {
         seed(db);
         window = std::make_unique<TfrmLancamento>(db.connection(), station, Services{messages, clock, shell},
-                                                  wait);
+                                                  wait, pinGuesses);
     }
 
     bool open() {
@@ -193,6 +194,7 @@ public:
     RecordingShell shell{false};
     WaitDouble wait;
     Station station{QStringLiteral("11222333000181"), 5};
+    GuessLimiter pinGuesses;
     std::unique_ptr<TfrmLancamento> window;
 };
 } // namespace
@@ -231,6 +233,7 @@ private slots:
     void fastConfirmationsStoreOnce_data();
     void fastConfirmationsStoreOnce();
     void failedLookupLeavesNoVehicleToStore();
+    void wrongPinsMakeTheNextTryWait();
     void databaseLostBetweenFuelings();
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
@@ -447,15 +450,15 @@ void TestLancamento::plateLookup_data() {
         << QStringList{abc[0], abc[1], "Veículo Cod. 0043 Marca Volvo Modelo FH 540 Capacidade 100 Litros",
                        "0,00", "0,00"}
         << QStringList{"DIESEL S10"};
-    // A refused lookup clears the labels only when it searched; the rest stays the earlier vehicle's.
+    // Nothing of the earlier vehicle stays once the plate is another or is not found.
+    const QStringList none = {"", "", "", "0,00", "0,00"};
     QTest::newRow("empty plate") << ""
-                                 << "Informe a Placa!" << abc << diesel;
-    const QStringList kept = {"", "", "", "8,00", "14,00"};
+                                 << "Informe a Placa!" << none << QStringList();
     QTest::newRow("unknown plate") << "QQQ0A00"
-                                   << "Placa não Localizada em nossos Cadastros!" << kept << diesel;
+                                   << "Placa não Localizada em nossos Cadastros!" << none << QStringList();
     QTest::newRow("vehicle without tank data")
         << "ORF2B22"
-        << "Placa não Localizada em nossos Cadastros!" << kept << diesel;
+        << "Placa não Localizada em nossos Cadastros!" << none << QStringList();
 }
 
 void TestLancamento::plateLookup() {
@@ -465,7 +468,7 @@ void TestLancamento::plateLookup() {
     QFETCH(QStringList, fuels);
     Rig rig;
     QVERIFY(rig.open());
-    rig.lookUp(QStringLiteral("ABC1D23"));
+    rig.typeFueling(Fueling{});
     rig.edit("fiPlaca")->clear();
     rig.focus("fiPlaca");
     rig.lookUp(plate);
@@ -484,13 +487,21 @@ void TestLancamento::plateLookup() {
     for (int i = 0; i < rig.fuel()->count(); ++i)
         listed << rig.fuel()->itemText(i);
     QCOMPARE(listed, fuels);
-    QCOMPARE(rig.fuel()->currentText(), fuels.first());
+    QCOMPARE(rig.fuel()->currentText(), fuels.value(0));
+    QCOMPARE(rig.agreed(), message.isEmpty());
+    if (!message.isEmpty()) // what came of the earlier vehicle goes, what was typed stays
+        QCOMPARE(rig.texts().mid(0, 11) << rig.text("fiVlPosto") << rig.text("fiPercen"),
+                 QStringList({"40,00", "0,00", "200,00", "0,00", "0,00", "0,00", "", "", "1500", "17", "1234",
+                              "", ""}));
     if (message.isEmpty() && plate == QLatin1String("ABC1D23")) {
         const TfrmLancamento::StateFields state = rig.window->stateFields();
         QCOMPARE(state.iUT, 7);
         QCOMPARE(state.idVeiculo, 100.0);
         QCOMPARE(state.idEmpresa, 10.0);
         QCOMPARE(state.rCapacidade, 100.0);
+        for (const char* typed : {"ABC1D2", "ABC1D23"}) // the same plate typed back brings nothing back
+            rig.edit("fiPlaca")->setText(QLatin1String(typed));
+        QCOMPARE(rig.text("lbEmpresa"), QString());
     }
 }
 
@@ -685,14 +696,16 @@ void TestLancamento::confirmation_data() {
     QTest::addColumn<Messages::Icon>("icon");
     QTest::addColumn<QString>("focus");
     QTest::addColumn<bool>("yes"); // the answer to rule 10's question
+    QTest::addColumn<QString>("detail");
 
     const auto refused = [](const char* name, const Fueling& f, const char* message, const char* focus,
-                            Icon icon = Icon::Exclamation) {
+                            const char* detail = nullptr, Icon icon = Icon::Exclamation) {
         QTest::newRow(name) << f << QStringList{QString::fromUtf8(message)} << icon
-                            << QString::fromLatin1(focus) << true;
+                            << QString::fromLatin1(focus) << true << QString::fromUtf8(detail);
     };
     const auto stores = [](const char* name, const Fueling& f) {
-        QTest::newRow(name) << f << QStringList{success} << Icon::Exclamation << QString() << true;
+        QTest::newRow(name) << f << QStringList{success} << Icon::Exclamation << QString() << true
+                            << QString();
     };
     const Fueling f;
     const char* const notSearched = "Placa não pesquisada! Pesquise a placa do veículo antes de confirmar.";
@@ -717,35 +730,42 @@ void TestLancamento::confirmation_data() {
             "fivlTotal");
     refused("rule 6: no odometer", f.with(&Fueling::km, ""), "Obrigatório Informar o KM!", "fiKM");
     refused("rule 7: a centilitre over the tank",
-            f.with(&Fueling::quantity, "100,01").with(&Fueling::total, "500"), overTank, "fiQtde");
-    refused("rule 8: odometer went back", f.with(&Fueling::km, "900"), backwards, "fiKM");
-    refused("rule 8: same odometer as before", f.with(&Fueling::km, "1000"), backwards, "fiKM");
+            f.with(&Fueling::quantity, "100,01").with(&Fueling::total, "500"), overTank, "fiQtde",
+            "Informado: 100,01 l · capacidade do tanque: 100 l");
+    refused("rule 8: odometer went back, a digit missing", f.with(&Fueling::km, "900"), backwards, "fiKM",
+            "Último km registrado: 1.000 · informado: 900 · distância: -100 km\nVocê quis dizer 1.900?");
+    refused("rule 8: same odometer as before", f.with(&Fueling::km, "1000"), backwards, "fiKM",
+            "Último km registrado: 1.000 · informado: 1.000 · distância: 0 km");
     refused("rule 9: zero on a first fueling", f.with(&Fueling::plate, "XYZ9876").with(&Fueling::km, "0"),
             "Km atual igual ao Ultimo km registrado! Lançamento já registrado", "fiKM");
-    QTest::newRow("rule 10: No stays on the odometer")
-        << f.with(&Fueling::quantity, "80").with(&Fueling::total, "400").with(&Fueling::km, "2001")
-        << QStringList{question} << Icon::Error << "fiKM" << false;
+    QTest::newRow("rule 10: No stays on the odometer, a digit too many")
+        << f.with(&Fueling::km, "15000") << QStringList{question} << Icon::Error << "fiKM" << false
+        << "Último km registrado: 1.000 · informado: 15.000 · distância: 14.000 km\nVocê quis dizer 1.500?";
     QTest::newRow("rule 10: Yes stores")
         << f.with(&Fueling::quantity, "80").with(&Fueling::total, "400").with(&Fueling::km, "2001")
-        << QStringList{question, success} << Icon::Exclamation << "" << true;
+        << QStringList{question, success} << Icon::Exclamation << "" << true << QString();
     refused("rule 11a: above the maximum", f.with(&Fueling::quantity, "20").with(&Fueling::total, "100"),
-            "Rendimento consumo acima do máximo cadastrado para o veículo!", "BitBtn1");
+            "Rendimento consumo acima do máximo cadastrado para o veículo!", "BitBtn1",
+            "Consumo calculado: 25,00 km/l · faixa do veículo: 8,00 a 14,00 km/l");
     refused("rule 11b: below the minimum", f.with(&Fueling::km, "1100"),
             "Rendimento consumo abaixo do mínimo estabelecido para este veículo!", "BitBtn1");
     refused("rule 12: no registration", f.with(&Fueling::matricula, ""),
             "Obrigatório Informar a Matrículo do Condutor!", "fiMatricula");
     QTest::newRow("driver never found")
         << f.with(&Fueling::matricula, "99") << QStringList{notFound, notFound} << Icon::Error
-        << "fiMatricula" << true;
-    refused("driver found for another company than the vehicle's", f.with(&Fueling::plateAfter, "DEF4567"),
-            notFound, "fiMatricula", Icon::Error);
-    refused("rule 13: no PIN", f.with(&Fueling::senha, ""), "Obrigatório a Senha!", "fiSenha");
+        << "fiMatricula" << true << QString();
+    refused("driver found for another company than the vehicle's", // distance worked out again: 400
+            f.with(&Fueling::km, "400").with(&Fueling::plateAfter, "DEF4567"), notFound, "fiMatricula",
+            nullptr, Icon::Error);
+    refused("rule 13: no PIN", f.with(&Fueling::senha, ""), "Obrigatório a Senha!", "fiSenha", "");
     refused("rule 14: blocked driver", f.with(&Fueling::matricula, "18").with(&Fueling::senha, "5678"),
-            "Matrícula Bloqueada!", "fiMatricula");
-    refused("rule 15: wrong PIN", f.with(&Fueling::senha, "4321"), "Senha Inválida!", "fiSenha");
+            "Matrícula Bloqueada!", "fiMatricula",
+            "Motorista MARIA SOUZA bloqueado no cadastro da empresa Transportadora Exemplo Ltda.");
+    refused("rule 15: wrong PIN", f.with(&Fueling::senha, "4321"), "Senha Inválida!", "fiSenha", "");
     refused("rule 15: PIN without its leading zeros",
             f.with(&Fueling::matricula, "21").with(&Fueling::senha, "42"), "Senha Inválida!", "fiSenha");
-    refused("rule 16: 5,26 over 5,00 with 5 %", f.with(&Fueling::total, "210,40"), overPrice, "fivlTotal");
+    refused("rule 16: 5,26 over 5,00 with 5 %", f.with(&Fueling::total, "210,40"), overPrice, "fivlTotal",
+            "Unitário: R$ 5,26 · acertado: R$ 5,00 + 5 % = R$ 5,25");
     Fueling gasoline = f.with(&Fueling::total, "240,40");
     gasoline.fuelSteps = 1;
     refused("rule 16: 6,01 over 6,00 with an empty tolerance", gasoline, overPrice, "fivlTotal");
@@ -773,6 +793,7 @@ void TestLancamento::confirmation() {
     QFETCH(Messages::Icon, icon);
     QFETCH(QString, focus);
     QFETCH(bool, yes);
+    QFETCH(QString, detail);
     Rig rig;
     QVERIFY(rig.open());
     rig.typeFueling(fueling);
@@ -791,6 +812,8 @@ void TestLancamento::confirmation() {
     }
     QCOMPARE(shown, boxes);
     QCOMPARE(rig.messages.last().icon, icon);
+    if (!detail.isNull()) // the second line the row expects; an empty one for the PIN's rules
+        QCOMPARE(rig.messages.last().detail, detail);
     const bool saved = boxes.last() == success;
     QCOMPARE(rig.stored(), saved ? 1 : 0);
     QCOMPARE(rig.wait.shown, saved ? 1 : 0);
@@ -986,6 +1009,32 @@ void TestLancamento::failedLookupLeavesNoVehicleToStore() {
     QCOMPARE(rig.messages.last().text,
              QStringLiteral("Placa não pesquisada! Pesquise a placa do veículo antes de confirmar."));
     QCOMPARE(rig.stored(), 0);
+}
+
+void TestLancamento::wrongPinsMakeTheNextTryWait() {
+    Rig rig;
+    QVERIFY(rig.open());
+    const Fueling wrongPin = Fueling{}.with(&Fueling::senha, "4321");
+    rig.typeFueling(wrongPin);
+    for (const int wait : {0, 0, 2, 4, 8, 16, 32, 60, 60}) {
+        rig.confirm();
+        QCOMPARE(rig.messages.last().detail,
+                 wait ? QStringLiteral("Aguarde %1 s para tentar de novo.").arg(wait) : QString());
+        if (wait == 60) { // the count and the wait are the driver's for the run, not the window's showing
+            QVERIFY(rig.window->close() && rig.open());
+            rig.typeFueling(wrongPin);
+        }
+        rig.clock.pass(wait * 1000 - 1);
+        QCOMPARE(rig.control("BitBtn1")->isEnabled(), wait == 0);
+        rig.clock.pass(1);
+    }
+    rig.edit("fiSenha")->setText(QStringLiteral("1234")); // the right PIN starts the count again
+    rig.confirm();
+    QVERIFY(rig.open());
+    rig.typeFueling(wrongPin.with(&Fueling::km, "1900"));
+    for (int i = 0; i < 3; ++i)
+        rig.confirm();
+    QCOMPARE(rig.messages.last().detail, QStringLiteral("Aguarde 2 s para tentar de novo."));
 }
 
 void TestLancamento::databaseLostBetweenFuelings() {

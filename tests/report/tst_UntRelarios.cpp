@@ -1,5 +1,6 @@
 #include "ReportFixture.h"
 
+#include "common/GuessLimiter.h"
 #include "common/WaitIndicator.h"
 #include "fueling/UntLancamento.h"
 #include "report/ReportImages.h"
@@ -943,8 +944,9 @@ void tst_UntRelarios::fuelingStoredByTheFuelingWindowIsReported() {
     ReportWindow report(driver);
     addFuelingCatalogue(report.db);
     NoWait wait;
+    GuessLimiter pinGuesses;
     TfrmLancamento fueling(report.db.connection(), station,
-                           Services{report.messages, report.clock, report.shell}, wait);
+                           Services{report.messages, report.clock, report.shell}, wait, pinGuesses);
     fueling.show();
     QVERIFY(QTest::qWaitForWindowActive(&fueling));
     const auto typeAndEnter = [](const QString& text) {

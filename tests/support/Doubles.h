@@ -7,13 +7,26 @@
 #include <QList>
 #include <QUrl>
 
-// A clock that shows the moment a test sets.
+#include <functional>
+#include <map>
+
+// A clock that shows the moment a test sets; its waits run when the test lets the time pass.
 class FixedClock final : public Clock {
 public:
     FixedClock() = default;
     explicit FixedClock(const QDateTime& moment) : moment(moment) {}
     QDateTime now() const override { return moment; }
+    void after(int ms, QObject*, std::function<void()> action) override {
+        waits.emplace(elapsed + ms, std::move(action));
+    }
+    void pass(int ms) {
+        elapsed += ms;
+        while (!waits.empty() && waits.begin()->first <= elapsed)
+            waits.extract(waits.begin()).mapped()();
+    }
     QDateTime moment;
+    qint64 elapsed = 0;
+    std::multimap<qint64, std::function<void()>> waits;
 };
 
 // Records what the program asked the desktop to open; `answer` is what the desktop says.

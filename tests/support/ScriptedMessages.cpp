@@ -1,8 +1,8 @@
 #include "ScriptedMessages.h"
 
 Messages::Answer ScriptedMessages::show(QWidget*, const QString& text, const QString& caption, Icon icon,
-                                        Buttons buttons) {
-    const Box box{text, caption, icon, buttons};
+                                        Buttons buttons, const QString& detail) {
+    const Box box{text, caption, icon, buttons, detail};
     boxes.append(box);
     if (showHook)
         showHook(box);

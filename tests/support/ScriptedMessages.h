@@ -15,10 +15,11 @@ public:
         QString caption;
         Icon icon;
         Buttons buttons;
+        QString detail;
     };
 
-    Answer show(QWidget* parent, const QString& text, const QString& caption, Icon icon,
-                Buttons buttons) override;
+    Answer show(QWidget* parent, const QString& text, const QString& caption, Icon icon, Buttons buttons,
+                const QString& detail) override;
 
     void answerNext(Answer answer) { answers.append(answer); }
     // Runs when a box is shown, while it is "open": lets a test look at the screen at that moment.

@@ -3,11 +3,16 @@
 #include "BuildConfig.h"
 #include "format/UntProcedimentos.h"
 
+#if defined(Q_OS_LINUX)
+#include <dlfcn.h>
+#endif
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -16,6 +21,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -397,25 +403,59 @@ QString displayedDateTime(QStringView stored) {
     return shown;
 }
 
-// One column of a result, held by type: a kind and an 8-byte slot per row, every text of the column in one
-// buffer. Reading a large result makes no object per cell, and closing it frees a handful of blocks.
+// The texts of one column, one after another in large blocks: appending never moves what is held, and
+// closing the result frees a few blocks, not a string per cell.
+class TextStore {
+public:
+    static constexpr int lengthBits = 22;
+    static constexpr int offsetBits = 22;
+    static constexpr qsizetype longest = (qsizetype(1) << lengthBits) - 1;
+
+    // Where the text is held, packed in 64 bits: block, offset in the block, length.
+    quint64 add(QStringView text) {
+        const qsizetype length = text.size();
+        if (blocks.empty() || used + length > blockSize) {
+            blocks.push_back(
+                std::unique_ptr<char16_t[]>(new char16_t[std::size_t(std::max(blockSize, length))]));
+            used = 0;
+        }
+        std::memcpy(blocks.back().get() + used, text.utf16(), std::size_t(length) * sizeof(char16_t));
+        const quint64 place = (quint64(blocks.size() - 1) << (offsetBits + lengthBits)) |
+                              (quint64(used) << lengthBits) | quint64(length);
+        // A text longer than a block fills its own, and the next one starts a new block.
+        used = length > blockSize ? blockSize : used + length;
+        return place;
+    }
+
+    QStringView at(quint64 place) const {
+        const std::size_t block = std::size_t(place >> (offsetBits + lengthBits));
+        const qsizetype offset = qsizetype((place >> lengthBits) & ((quint64(1) << offsetBits) - 1));
+        const qsizetype length = qsizetype(place & ((quint64(1) << lengthBits) - 1));
+        return QStringView(blocks[block].get() + offset, length);
+    }
+
+private:
+    static constexpr qsizetype blockSize = qsizetype(1) << 17;
+    std::vector<std::unique_ptr<char16_t[]>> blocks;
+    qsizetype used = 0;
+};
+
+// One column of a result, held by type: a kind and an 8-byte slot per row, the texts in large blocks.
+// Reading a large result makes no object per cell, and closing it frees a handful of blocks.
 struct Column {
     QList<quint8> kinds;
-    QList<quint64> payload; // the integer, the real's bits, a text's offset and length, or an index in others
-    QString texts;
-    std::vector<QVariant> others; // what no kind above holds (a server's date-time, bytes)
+    QList<quint64> payload; // the integer, the real's bits, where a text is held, or an index in others
+    TextStore texts;
+    std::vector<QVariant> others; // what no kind above holds (a server's date-time, bytes, a huge text)
 
     void push(CellKind kind, quint64 slot) {
         kinds.append(quint8(kind));
         payload.append(slot);
     }
 
-    void pushText(CellKind kind, const QString& text) {
-        const qsizetype offset = texts.size();
-        if (quint64(offset) + quint64(text.size()) > std::numeric_limits<quint32>::max())
-            throw DatabaseError(QStringLiteral("The result is too large to be held"));
-        texts.append(text);
-        push(kind, (quint64(offset) << 32) | quint64(text.size()));
+    void pushOther(const QVariant& value) {
+        others.push_back(value);
+        push(CellKind::Other, quint64(others.size() - 1));
     }
 
     void append(const QVariant& value, bool embeddedEngine, bool untyped) {
@@ -431,18 +471,19 @@ struct Column {
             return push(CellKind::Real, bits);
         }
         if (type == QMetaType::QString) {
-            const QString text = value.toString();
+            const QString& text = *static_cast<const QString*>(value.constData());
             if (embeddedEngine && isCanonicalDateTime(text))
-                return pushText(CellKind::DateTimeText, text);
+                return push(CellKind::DateTimeText, texts.add(text));
             if (untyped) {
                 const QVariant number = sqliteNumber(text);
                 if (number.typeId() != QMetaType::QString)
                     return append(number, embeddedEngine, false);
             }
-            return pushText(CellKind::Text, text);
+            if (text.size() > TextStore::longest)
+                return pushOther(value);
+            return push(CellKind::Text, texts.add(text));
         }
-        others.push_back(value);
-        push(CellKind::Other, quint64(others.size() - 1));
+        pushOther(value);
     }
 
     Query::Cell cell(int row) const {
@@ -458,7 +499,7 @@ struct Column {
             break;
         case CellKind::Text:
         case CellKind::DateTimeText:
-            cell.text = QStringView(texts).mid(qsizetype(slot >> 32), qsizetype(slot & 0xffffffffu));
+            cell.text = texts.at(slot);
             break;
         default:
             break;
@@ -488,7 +529,6 @@ struct Column {
     void squeeze() {
         kinds.squeeze();
         payload.squeeze();
-        texts.squeeze();
     }
 };
 
@@ -704,10 +744,96 @@ void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent,
 
 } // namespace
 
+namespace {
+
+// Lets the interface turn about every `intervalMs` while a result is read, also inside one long step of the
+// embedded engine (a grouping reads every row before it returns its first), through the engine's progress
+// callback. That callback is used only where the engine's shared library is the one Qt's driver loaded, so
+// the handle and the call belong to the same library; elsewhere turns come between rows only.
+class ReadingPacer final {
+    Q_DISABLE_COPY_MOVE(ReadingPacer)
+
+public:
+    ReadingPacer(QSqlDatabase& db, const std::function<void()>& turn, int intervalMs)
+        : turn(turn), intervalMs(intervalMs) {
+        clock.start();
+#if defined(Q_OS_LINUX)
+        if (!turn || db.driverName() != QLatin1String("QSQLITE") || !db.driver())
+            return;
+        const QVariant handle = db.driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        void* library = dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        if (!library)
+            return;
+        const auto set = reinterpret_cast<SetProgressHandler>(dlsym(library, "sqlite3_progress_handler"));
+        dlclose(library); // the driver keeps the library loaded
+        engine = *static_cast<void* const*>(handle.constData());
+        if (!set || !engine)
+            return;
+        setProgressHandler = set;
+        setProgressHandler(engine, instructionsBetweenChecks, &ReadingPacer::engineProgress, this);
+#else
+        Q_UNUSED(db)
+#endif
+    }
+
+    ~ReadingPacer() {
+        if (setProgressHandler)
+            setProgressHandler(engine, 0, nullptr, nullptr);
+    }
+
+    void maybeTurn() {
+        if (turn && clock.elapsed() >= intervalMs) {
+            turn();
+            clock.restart();
+        }
+    }
+
+    // A failure inside the engine's callback can't cross the engine: the statement is stopped and the
+    // failure goes on from here.
+    void rethrowFailure() const {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+private:
+    using SetProgressHandler = void (*)(void*, int, int (*)(void*), void*);
+    static constexpr int instructionsBetweenChecks = 20000;
+
+    static int engineProgress(void* self) {
+        auto* pacer = static_cast<ReadingPacer*>(self);
+        try {
+            pacer->maybeTurn();
+            return 0;
+        } catch (...) {
+            pacer->failure = std::current_exception();
+            return 1;
+        }
+    }
+
+    const std::function<void()>& turn;
+    int intervalMs;
+    QElapsedTimer clock;
+    SetProgressHandler setProgressHandler = nullptr;
+    void* engine = nullptr;
+    std::exception_ptr failure;
+};
+
+} // namespace
+
 void Query::open() {
     close();
+    if (!connection.isOpen())
+        connection.open();
     QSqlQuery query(connection.ADODravix());
-    runStatement(connection, query, d->sent, d->sentValues());
+    ReadingPacer pacer(connection.ADODravix(), keepResponsive, responsiveIntervalMs);
+    try {
+        runStatement(connection, query, d->sent, d->sentValues());
+    } catch (...) {
+        pacer.rethrowFailure();
+        throw;
+    }
 
     const QSqlRecord record = query.record();
     const int columns = record.count();
@@ -725,18 +851,15 @@ void Query::open() {
         for (int c = 0; c < columns; ++c)
             untyped[std::size_t(c)] = isUntypedOdbcColumn(record.field(c));
     // Each value is handed over once, from the driver's current row into its column.
-    QElapsedTimer sinceTurn;
-    sinceTurn.start();
     try {
         while (query.next()) {
             for (int c = 0; c < columns; ++c)
                 d->columns[std::size_t(c)].append(query.value(c), embedded, untyped[std::size_t(c)]);
             ++d->rows;
-            if (keepResponsive && (d->rows & 255) == 0 && sinceTurn.elapsed() >= responsiveIntervalMs) {
-                keepResponsive();
-                sinceTurn.restart();
-            }
+            if ((d->rows & 255) == 0)
+                pacer.maybeTurn();
         }
+        pacer.rethrowFailure();
     } catch (...) {
         d->clearResult();
         throw;

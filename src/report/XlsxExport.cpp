@@ -119,6 +119,9 @@ int numberLength(double value, bool decimal) {
         const int digits = digitsOf(std::floor(std::fabs(value) + 0.005));
         return sign + digits + (digits - 1) / 3 + 3;
     }
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e15 && magnitude == std::floor(magnitude))
+        return sign + digitsOf(magnitude);
     char text[32];
     return std::snprintf(text, sizeof text, "%.15g", value);
 }

@@ -484,6 +484,16 @@ void tst_UntRelarios::listedRowsReadAcross_data() {
             << driver << 2
             << "||15/03/2024 10:00:00|DEF5678|V-02|55|Joao da Silva|200,00|6,17|1.234,50|DIESEL S10||" +
                    chaveC;
+        QTest::addRow("%s: NULL key and NULL Faturado", d)
+            << driver << 3
+            << "||15/03/2024 11:00:00|ABC1234|V-01|55|Joao da Silva|10,00|5,99|59,90|GASOLINA COMUM||";
+        QTest::addRow("%s: invoiced with a NULL key", d)
+            << driver << 4
+            << "||15/03/2024 12:00:00|ABC1234|V-01|55|Joao da Silva|20,00|5,89|117,80|DIESEL S10||";
+        QTest::addRow("%s: validated with a NULL Faturado", d)
+            << driver << 5
+            << "||15/03/2024 13:00:00|ABC1234|V-01|55|Joao da Silva|5,00|5,99|29,95|GASOLINA COMUM||" +
+                   chaveF;
     }
 }
 

@@ -102,8 +102,7 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
                                TfrmPesqEmpresas& search, QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmRelarorios>()), station(station),
       services(services), frmPesqEmpresas(search), SQLDravix(std::make_unique<Query>(dmConexao)),
-      qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)),
-      exportFolder() {
+      qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
     // A long result is read with the window repainting now and then; input stays out until the run ends.
     qrConsulta->setKeepResponsive(letInterfaceRepaint);

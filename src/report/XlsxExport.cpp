@@ -140,17 +140,17 @@ public:
         : sheet(sheet), numberFormat(numberFormat), dateFormat(dateFormat) {}
 
     // Returns the characters the cell shows, to fit its column.
-    int write(lxw_row_t row, lxw_col_t column, const Query& rows, int rowIndex, const ExportColumn& spec) {
-        if (spec.mark) {
-            if (!spec.mark(rows, rowIndex))
+    int write(lxw_row_t row, lxw_col_t column, const Query& rows, int rowIndex, const ExportColumn& source) {
+        if (source.mark) {
+            if (!source.mark(rows, rowIndex))
                 return 0;
             worksheet_write_string(sheet, row, column, "S", nullptr);
             return 1;
         }
-        if (spec.field < 0)
+        if (source.field < 0)
             return 0;
-        const Query::Cell cell = rows.cell(rowIndex, spec.field);
-        lxw_format* shownAs = spec.decimal ? numberFormat : nullptr;
+        const Query::Cell cell = rows.cell(rowIndex, source.field);
+        lxw_format* shownAs = source.decimal ? numberFormat : nullptr;
         switch (cell.kind) {
         case Query::Cell::Kind::Null:
             return 0;
@@ -158,7 +158,7 @@ public:
         case Query::Cell::Kind::Real: {
             const double number = cell.kind == Query::Cell::Kind::Integer ? double(cell.integer) : cell.real;
             worksheet_write_number(sheet, row, column, number, shownAs);
-            return numberLength(number, spec.decimal);
+            return numberLength(number, source.decimal);
         }
         case Query::Cell::Kind::DateTimeText: {
             const QStringView t = cell.text;
@@ -176,9 +176,9 @@ public:
             writeText(row, column, cell.text);
             return int(cell.text.size());
         case Query::Cell::Kind::Other: {
-            const QVariant value = rows.value(rowIndex, spec.field);
+            const QVariant value = rows.value(rowIndex, source.field);
             writeCell(sheet, row, column, value, shownAs, dateFormat);
-            return kindOf(value) == CellKind::Number ? numberLength(value.toDouble(), spec.decimal)
+            return kindOf(value) == CellKind::Number ? numberLength(value.toDouble(), source.decimal)
                                                      : shownLength(value);
         }
         }

@@ -9,6 +9,8 @@ public:
     virtual bool open(const QUrl& url) = 0;
 };
 
+// On Linux a file is opened only when the desktop names a program for its kind, so that "nothing opens
+// it" is told rather than silently ignored.
 class DesktopShell final : public Shell {
 public:
     bool open(const QUrl& url) override;

@@ -2,10 +2,16 @@
 
 #include "format/UntProcedimentos.h"
 
+#if defined(Q_OS_LINUX)
+#include <dlfcn.h>
+#endif
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -13,7 +19,8 @@
 
 #include <atomic>
 #include <cmath>
-#include <deque>
+#include <cstring>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -96,23 +103,6 @@ bool isIntegerType(int typeId) {
     default:
         return false;
     }
-}
-
-// One form per kind of value, whichever driver delivered it.
-QVariant normalizedCell(const QVariant& value, bool embeddedEngine) {
-    if (!value.isValid() || value.isNull())
-        return {};
-    const int type = value.typeId();
-    if (isIntegerType(type))
-        return value.toLongLong();
-    if (type == QMetaType::Float)
-        return value.toDouble();
-    if (embeddedEngine && type == QMetaType::QString) {
-        const QString text = value.toString();
-        if (hasCanonicalDateTimeShape(text))
-            return canonicalDateTime(text);
-    }
-    return value;
 }
 
 // SQLite's own text of a number: an integer, or a real as "%.15g" writes it ("12.5", "40.0", "1e+20").
@@ -394,6 +384,160 @@ QString TdmConexao::adaptStatement(const QString& statement) const {
 // ---------------------------------------------------------------------------------------------------------
 // Query
 
+namespace {
+
+using CellKind = Query::Cell::Kind;
+
+// "yyyy-MM-dd HH:mm:ss.zzz" naming a real moment: kept as its text, turned into a QDateTime only when asked.
+bool isCanonicalDateTime(const QString& text) {
+    return hasCanonicalDateTimeShape(text) &&
+           QDate::isValid(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2)) &&
+           QTime::isValid(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2),
+                          digitsAt(text, 20, 3));
+}
+
+// The same moment as cellText writes a date-time, straight from the stored text.
+QString displayedDateTime(QStringView stored) {
+    QString shown(19, Qt::Uninitialized);
+    QChar* out = shown.data();
+    const QChar* in = stored.data();
+    const int from[] = {8, 9, -1, 5, 6, -1, 0, 1, 2, 3, -2, 11, 12, 13, 14, 15, 16, 17, 18};
+    for (int i = 0; i < 19; ++i)
+        out[i] = from[i] == -1 ? QLatin1Char('/') : from[i] == -2 ? QLatin1Char(' ') : in[from[i]];
+    return shown;
+}
+
+// The texts of one column, one after another in large blocks: appending never moves what is held, and
+// closing the result frees a few blocks, not a string per cell.
+class TextStore {
+public:
+    static constexpr int lengthBits = 22;
+    static constexpr int offsetBits = 22;
+    static constexpr qsizetype longest = (qsizetype(1) << lengthBits) - 1;
+
+    // Where the text is held, packed in 64 bits: block, offset in the block, length.
+    quint64 add(QStringView text) {
+        const qsizetype length = text.size();
+        if (blocks.empty() || used + length > blockSize) {
+            blocks.push_back(
+                std::unique_ptr<char16_t[]>(new char16_t[std::size_t(std::max(blockSize, length))]));
+            used = 0;
+        }
+        std::memcpy(blocks.back().get() + used, text.utf16(), std::size_t(length) * sizeof(char16_t));
+        const quint64 place = (quint64(blocks.size() - 1) << (offsetBits + lengthBits)) |
+                              (quint64(used) << lengthBits) | quint64(length);
+        // A text longer than a block fills its own, and the next one starts a new block.
+        used = length > blockSize ? blockSize : used + length;
+        return place;
+    }
+
+    QStringView at(quint64 place) const {
+        const std::size_t block = std::size_t(place >> (offsetBits + lengthBits));
+        const qsizetype offset = qsizetype((place >> lengthBits) & ((quint64(1) << offsetBits) - 1));
+        const qsizetype length = qsizetype(place & ((quint64(1) << lengthBits) - 1));
+        return QStringView(blocks[block].get() + offset, length);
+    }
+
+private:
+    static constexpr qsizetype blockSize = qsizetype(1) << 17;
+    std::vector<std::unique_ptr<char16_t[]>> blocks;
+    qsizetype used = 0;
+};
+
+// One column of a result, held by type: a kind and an 8-byte slot per row, the texts in large blocks.
+// Reading a large result makes no object per cell, and closing it frees a handful of blocks.
+struct Column {
+    QList<quint8> kinds;
+    QList<quint64> payload; // the integer, the real's bits, where a text is held, or an index in others
+    TextStore texts;
+    std::vector<QVariant> others; // what no kind above holds (a server's date-time, bytes, a huge text)
+
+    void push(CellKind kind, quint64 slot) {
+        kinds.append(quint8(kind));
+        payload.append(slot);
+    }
+
+    void pushOther(const QVariant& value) {
+        others.push_back(value);
+        push(CellKind::Other, quint64(others.size() - 1));
+    }
+
+    void append(const QVariant& value, bool embeddedEngine, bool untyped) {
+        if (!value.isValid() || value.isNull())
+            return push(CellKind::Null, 0);
+        const int type = value.typeId();
+        if (isIntegerType(type))
+            return push(CellKind::Integer, quint64(value.toLongLong()));
+        if (type == QMetaType::Double || type == QMetaType::Float) {
+            const double real = value.toDouble();
+            quint64 bits = 0;
+            std::memcpy(&bits, &real, sizeof bits);
+            return push(CellKind::Real, bits);
+        }
+        if (type == QMetaType::QString) {
+            const QString& text = *static_cast<const QString*>(value.constData());
+            if (embeddedEngine && isCanonicalDateTime(text))
+                return push(CellKind::DateTimeText, texts.add(text));
+            if (untyped) {
+                const QVariant number = sqliteNumber(text);
+                if (number.typeId() != QMetaType::QString)
+                    return append(number, embeddedEngine, false);
+            }
+            if (text.size() > TextStore::longest)
+                return pushOther(value);
+            return push(CellKind::Text, texts.add(text));
+        }
+        pushOther(value);
+    }
+
+    Query::Cell cell(int row) const {
+        Query::Cell cell;
+        cell.kind = CellKind(kinds.at(row));
+        const quint64 slot = payload.at(row);
+        switch (cell.kind) {
+        case CellKind::Integer:
+            cell.integer = qint64(slot);
+            break;
+        case CellKind::Real:
+            std::memcpy(&cell.real, &slot, sizeof cell.real);
+            break;
+        case CellKind::Text:
+        case CellKind::DateTimeText:
+            cell.text = texts.at(slot);
+            break;
+        default:
+            break;
+        }
+        return cell;
+    }
+
+    QVariant value(int row) const {
+        const Query::Cell held = cell(row);
+        switch (held.kind) {
+        case CellKind::Null:
+            return {};
+        case CellKind::Integer:
+            return qlonglong(held.integer);
+        case CellKind::Real:
+            return held.real;
+        case CellKind::Text:
+            return held.text.toString();
+        case CellKind::DateTimeText:
+            return canonicalDateTime(held.text.toString());
+        case CellKind::Other:
+            return others.at(std::size_t(payload.at(row)));
+        }
+        return {};
+    }
+
+    void squeeze() {
+        kinds.squeeze();
+        payload.squeeze();
+    }
+};
+
+} // namespace
+
 struct Query::Impl {
     struct Parameter {
         QString name;
@@ -407,10 +551,8 @@ struct Query::Impl {
     std::vector<int> markers; // for each "?" sent, the index of its parameter
 
     QStringList fields;
-    QHash<QString, int> fieldLookup; // case-folded name -> first column of that name
-    // Row after row, fieldCount cells each. A deque grows in blocks: a large result is never copied into a
-    // vector twice its size on the way, which would double its peak memory.
-    std::deque<QVariant> cells;
+    QHash<QString, int> exactLookup; // name as the result spells it -> first column of that name
+    std::vector<Column> columns;
     int rows = 0;
 
     // The values for the "?" placeholders, in the order they are sent.
@@ -501,9 +643,9 @@ struct Query::Impl {
 
     void clearResult() {
         fields.clear();
-        fieldLookup.clear();
-        cells.clear();
-        cells.shrink_to_fit();
+        exactLookup.clear();
+        columns.clear();
+        columns.shrink_to_fit();
         rows = 0;
     }
 };
@@ -606,38 +748,132 @@ void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent,
 
 } // namespace
 
+namespace {
+
+// Lets the interface turn about every `intervalMs` while a result is read, also inside one long step of the
+// embedded engine (a grouping reads every row before it returns its first), through the engine's progress
+// callback. That callback is used only where the engine's shared library is the one Qt's driver loaded, so
+// the handle and the call belong to the same library; elsewhere turns come between rows only.
+class ReadingPacer final {
+    Q_DISABLE_COPY_MOVE(ReadingPacer)
+
+public:
+    ReadingPacer(QSqlDatabase& db, const std::function<void()>& turn, int intervalMs)
+        : turn(turn), intervalMs(intervalMs) {
+        clock.start();
+#if defined(Q_OS_LINUX)
+        if (!turn || db.driverName() != QLatin1String("QSQLITE") || !db.driver())
+            return;
+        const QVariant handle = db.driver()->handle();
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+            return;
+        void* library = dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        if (!library)
+            return;
+        const auto set = reinterpret_cast<SetProgressHandler>(dlsym(library, "sqlite3_progress_handler"));
+        dlclose(library); // the driver keeps the library loaded
+        engine = *static_cast<void* const*>(handle.constData());
+        if (!set || !engine)
+            return;
+        setProgressHandler = set;
+        setProgressHandler(engine, instructionsBetweenChecks, &ReadingPacer::engineProgress, this);
+#else
+        Q_UNUSED(db)
+#endif
+    }
+
+    ~ReadingPacer() {
+        if (setProgressHandler)
+            setProgressHandler(engine, 0, nullptr, nullptr);
+    }
+
+    void maybeTurn() {
+        if (turn && clock.elapsed() >= intervalMs) {
+            turn();
+            clock.restart();
+        }
+    }
+
+    // A failure inside the engine's callback can't cross the engine: the statement is stopped and the
+    // failure goes on from here.
+    void rethrowFailure() const {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+
+private:
+    using SetProgressHandler = void (*)(void*, int, int (*)(void*), void*);
+    static constexpr int instructionsBetweenChecks = 20000;
+
+    static int engineProgress(void* self) {
+        auto* pacer = static_cast<ReadingPacer*>(self);
+        try {
+            pacer->maybeTurn();
+            return 0;
+        } catch (...) {
+            pacer->failure = std::current_exception();
+            return 1;
+        }
+    }
+
+    const std::function<void()>& turn;
+    int intervalMs;
+    QElapsedTimer clock;
+    SetProgressHandler setProgressHandler = nullptr;
+    void* engine = nullptr;
+    std::exception_ptr failure;
+};
+
+} // namespace
+
 void Query::open() {
     close();
+    if (!connection.isOpen())
+        connection.open();
     QSqlQuery query(connection.ADODravix());
-    runStatement(connection, query, d->sent, d->sentValues());
+    ReadingPacer pacer(connection.ADODravix(), keepResponsive, responsiveIntervalMs);
+    try {
+        runStatement(connection, query, d->sent, d->sentValues());
+    } catch (...) {
+        pacer.rethrowFailure();
+        throw;
+    }
 
     const QSqlRecord record = query.record();
     const int columns = record.count();
-    for (int c = 0; c < columns; ++c)
+    for (int c = 0; c < columns; ++c) {
         d->fields.append(record.fieldName(c));
-    // A name that occurs twice (SELECT * over a join) means its first column.
-    for (int c = columns - 1; c >= 0; --c)
-        d->fieldLookup.insert(d->fields.at(c).toCaseFolded(), c);
+        // A name that occurs twice (SELECT * over a join) means its first column.
+        if (!d->exactLookup.contains(d->fields.at(c)))
+            d->exactLookup.insert(d->fields.at(c), c);
+    }
+    d->columns.resize(std::size_t(columns));
 
     const bool embedded = connection.engine() == ConnectionSettings::Engine::SQLite;
     std::vector<bool> untyped(std::size_t(columns), false);
     if (embedded && connection.ADODravix().driverName() == QLatin1String("QODBC"))
         for (int c = 0; c < columns; ++c)
             untyped[std::size_t(c)] = isUntypedOdbcColumn(record.field(c));
-    while (query.next()) {
-        for (int c = 0; c < columns; ++c) {
-            QVariant cell = normalizedCell(query.value(c), embedded);
-            if (untyped[std::size_t(c)] && cell.typeId() == QMetaType::QString)
-                cell = sqliteNumber(cell.toString());
-            d->cells.push_back(std::move(cell));
+    // Each value is handed over once, from the driver's current row into its column.
+    try {
+        while (query.next()) {
+            for (int c = 0; c < columns; ++c)
+                d->columns[std::size_t(c)].append(query.value(c), embedded, untyped[std::size_t(c)]);
+            ++d->rows;
+            if ((d->rows & 255) == 0)
+                pacer.maybeTurn();
         }
-        ++d->rows;
+        pacer.rethrowFailure();
+    } catch (...) {
+        d->clearResult();
+        throw;
     }
     if (query.lastError().isValid()) {
         d->clearResult();
         throw DatabaseError(providerMessage(query.lastError(), QStringLiteral("Reading the rows failed")));
     }
-    d->cells.shrink_to_fit();
+    for (Column& column : d->columns)
+        column.squeeze();
     opened = true;
     row = 0;
 }
@@ -682,86 +918,113 @@ QStringList Query::fieldNames() const {
 }
 
 int Query::fieldIndex(const QString& name) const {
-    return d->fieldLookup.value(name.toCaseFolded(), -1);
+    const auto exact = d->exactLookup.constFind(name);
+    if (exact != d->exactLookup.constEnd())
+        return exact.value();
+    for (int c = 0; c < int(d->fields.size()); ++c)
+        if (d->fields.at(c).compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
 }
 
-namespace {
-
-// A cell of the current row, or NULL past the last row, as reading an empty result gives.
-const QVariant& currentCell(const std::deque<QVariant>& cells, int rows, int columns, int row, int column) {
-    static const QVariant null;
-    if (row < 0 || row >= rows)
-        return null;
-    return cells[std::size_t(row) * std::size_t(columns) + std::size_t(column)];
-}
-
-} // namespace
-
-QString Query::asString(const QString& field) const {
+int Query::requiredField(const QString& field) const {
     const int column = fieldIndex(field);
     if (column < 0)
         throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
-    return cellText(currentCell(d->cells, d->rows, fieldCount(), row, column));
+    return column;
+}
+
+QString Query::asString(const QString& field) const {
+    return text(row, requiredField(field));
 }
 
 qint32 Query::asInteger(const QString& field) const {
-    const int column = fieldIndex(field);
-    if (column < 0)
-        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
-    const QVariant& value = currentCell(d->cells, d->rows, fieldCount(), row, column);
-    if (!value.isValid())
+    const int column = requiredField(field);
+    const Cell held = cell(row, column);
+    switch (held.kind) {
+    case Cell::Kind::Null:
         return 0;
-    const int type = value.typeId();
-    if (type == QMetaType::LongLong || type == QMetaType::Bool) {
-        const qlonglong number = value.toLongLong();
+    case Cell::Kind::Integer:
+        if (held.integer >= std::numeric_limits<qint32>::min() &&
+            held.integer <= std::numeric_limits<qint32>::max())
+            return qint32(held.integer);
+        break;
+    case Cell::Kind::Real: {
+        const double number = std::round(held.real);
         if (number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max())
             return qint32(number);
-    } else if (type == QMetaType::Double) {
-        const double number = std::round(value.toDouble());
-        if (number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max())
-            return qint32(number);
-    } else {
+        break;
+    }
+    default: {
+        const QVariant value = this->value(row, column);
+        if (value.typeId() == QMetaType::Bool)
+            return value.toBool() ? 1 : 0;
         bool ok = false;
         const qint32 number = cellText(value).trimmed().toInt(&ok);
         if (ok)
             return number;
+        break;
     }
-    throw DatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(cellText(value)));
+    }
+    throw DatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(text(row, column)));
 }
 
 double Query::asFloat(const QString& field) const {
-    const int column = fieldIndex(field);
-    if (column < 0)
-        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
-    const QVariant& value = currentCell(d->cells, d->rows, fieldCount(), row, column);
-    if (!value.isValid())
+    return number(row, requiredField(field));
+}
+
+double Query::number(int rowIndex, int column) const {
+    const Cell held = cell(rowIndex, column);
+    switch (held.kind) {
+    case Cell::Kind::Null:
         return 0.0;
-    const int type = value.typeId();
-    if (type == QMetaType::Double || type == QMetaType::LongLong || type == QMetaType::Bool)
-        return value.toDouble();
-    const QString text = cellText(value).trimmed();
+    case Cell::Kind::Integer:
+        return double(held.integer);
+    case Cell::Kind::Real:
+        return held.real;
+    default:
+        break;
+    }
+    const QVariant value = this->value(rowIndex, column);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? 1.0 : 0.0;
+    const QString shown = cellText(value).trimmed();
     bool ok = false;
-    double number = text.toDouble(&ok);
+    double number = shown.toDouble(&ok);
     if (!ok)
-        number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        number = QString(shown).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
     if (!ok)
-        throw DatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        throw DatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(shown));
     return number;
 }
 
 bool Query::isNull(const QString& field) const {
-    const int column = fieldIndex(field);
-    if (column < 0)
-        throw DatabaseError(QStringLiteral("Field '%1' not found").arg(field));
-    return !currentCell(d->cells, d->rows, fieldCount(), row, column).isValid();
+    return cell(row, requiredField(field)).kind == Cell::Kind::Null;
+}
+
+Query::Cell Query::cell(int rowIndex, int column) const {
+    // Past the last row, and in an empty or closed result, every field reads as NULL.
+    if (!opened || rowIndex < 0 || rowIndex >= d->rows || column < 0 || column >= fieldCount())
+        return {};
+    return d->columns[std::size_t(column)].cell(rowIndex);
 }
 
 QVariant Query::value(int rowIndex, int column) const {
     if (!opened || rowIndex < 0 || rowIndex >= d->rows || column < 0 || column >= fieldCount())
         return {};
-    return d->cells[std::size_t(rowIndex) * std::size_t(fieldCount()) + std::size_t(column)];
+    return d->columns[std::size_t(column)].value(rowIndex);
 }
 
 QString Query::text(int rowIndex, int column) const {
-    return cellText(value(rowIndex, column));
+    const Cell held = cell(rowIndex, column);
+    switch (held.kind) {
+    case Cell::Kind::Null:
+        return {};
+    case Cell::Kind::Text:
+        return held.text.toString();
+    case Cell::Kind::DateTimeText:
+        return displayedDateTime(held.text);
+    default:
+        return cellText(value(rowIndex, column));
+    }
 }

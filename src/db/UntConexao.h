@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QStringList>
+#include <QStringView>
 #include <QVariant>
 #include <QVariantList>
 
@@ -138,8 +139,30 @@ public:
     // Raw access for grids and export: a cell of any row, and its text as above.
     QVariant value(int rowIndex, int column) const;
     QString text(int rowIndex, int column) const;
+    double number(int rowIndex, int column) const; // as asFloat reads it
+
+    // A cell as the query holds it, without building a QVariant, for readers of many rows. The text stays
+    // valid until the result closes; an Other cell is read with value().
+    struct Cell {
+        enum class Kind : quint8 { Null, Integer, Real, Text, DateTimeText, Other };
+        Kind kind = Kind::Null;
+        qint64 integer = 0;
+        double real = 0;
+        QStringView text; // Text; DateTimeText: the stored "yyyy-MM-dd HH:mm:ss.zzz"
+    };
+    Cell cell(int rowIndex, int column) const;
+
+    // Runs about every `intervalMs` while a long result is read, so that the interface can repaint.
+    void setKeepResponsive(std::function<void()> turn, int intervalMs = 25) {
+        keepResponsive = std::move(turn);
+        responsiveIntervalMs = intervalMs;
+    }
 
 private:
+    int requiredField(const QString& field) const;
+
+    std::function<void()> keepResponsive;
+    int responsiveIntervalMs = 25;
     struct Impl;
     std::unique_ptr<Impl> d;
     TdmConexao& connection;

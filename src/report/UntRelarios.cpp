@@ -18,10 +18,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QShowEvent>
+#include <QTimer>
 #include <QUrl>
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 namespace {
 const QString caution = QStringLiteral("Atenção!");
@@ -53,15 +60,53 @@ void letInterfaceRepaint() {
 QPixmap markWhen(bool shown, const QPixmap& mark) {
     return shown ? mark : QPixmap();
 }
+
+// The status marks, for the grid's pictures and the workbook's "S".
+bool isInvoiced(const Query& query, int row) {
+    const int faturado = query.fieldIndex(QStringLiteral("Faturado"));
+    return faturado >= 0 && query.cell(row, faturado).text == QLatin1String("S");
+}
+
+bool isValidated(const Query& query, int row) {
+    const int chave = query.fieldIndex(QStringLiteral("ChaveAcesso"));
+    if (chave < 0)
+        return false;
+    const Query::Cell cell = query.cell(row, chave);
+    return cell.kind == Query::Cell::Kind::Text ? !cell.text.isEmpty() : !query.text(row, chave).isEmpty();
+}
+
+// Shows how far an export is while it lasts.
+class ExportBar final {
+    Q_DISABLE_COPY_MOVE(ExportBar)
+
+public:
+    ExportBar(QProgressBar& bar, int rows) : bar(bar) {
+        bar.setRange(0, std::max(rows, 1));
+        bar.setValue(0);
+        bar.setFormat(QStringLiteral("Exportando: %v de %1 linhas").arg(rows));
+        bar.show();
+    }
+    ~ExportBar() { bar.hide(); }
+    void rowsWritten(int rows) { bar.setValue(std::min(rows, bar.maximum())); }
+    void finishing() {
+        bar.setValue(bar.maximum());
+        bar.setFormat(QStringLiteral("Finalizando a planilha..."));
+    }
+
+private:
+    QProgressBar& bar;
+};
 } // namespace
 
 TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Services services,
                                TfrmPesqEmpresas& search, QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmRelarorios>()), station(station),
       services(services), frmPesqEmpresas(search), SQLDravix(std::make_unique<Query>(dmConexao)),
-      qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)),
-      exportFolder(QDir::tempPath()) {
+      qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
+    // A long result is read with the window repainting now and then; input stays out until the run ends.
+    qrConsulta->setKeepResponsive(letInterfaceRepaint);
+    qrResumo->setKeepResponsive(letInterfaceRepaint);
     ui->btPesqEmpresa->setIcon(ReportImages::searchIcon());
     ui->btExecutar->setIcon(ReportImages::runIcon());
     ui->btExportar->setIcon(ReportImages::spreadsheetIcon());
@@ -76,12 +121,10 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
     const QPixmap validated = ReportImages::validatedMark();
     const QPixmap invoiced = ReportImages::invoicedMark();
     const auto invoicedMark = [invoiced](const Query& query, int row) {
-        const int faturado = query.fieldIndex(QStringLiteral("Faturado"));
-        return markWhen(faturado >= 0 && query.text(row, faturado) == QLatin1String("S"), invoiced);
+        return markWhen(isInvoiced(query, row), invoiced);
     };
     const auto validatedMark = [validated](const Query& query, int row) {
-        const int chave = query.fieldIndex(QStringLiteral("ChaveAcesso"));
-        return markWhen(chave >= 0 && !query.text(row, chave).isEmpty(), validated);
+        return markWhen(isValidated(query, row), validated);
     };
     dsConsulta = std::make_unique<QueryTableModel>(
         *qrConsulta, QList<GridColumn>{
@@ -217,8 +260,11 @@ void TfrmRelarorios::btExecutarClick() {
         const auto reset = dsConsulta->reset();
         qrConsulta->close();
         qrConsulta->clearSql();
-        qrConsulta->addLine(
-            QStringLiteral("SELECT ZeltoMov.*, VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome"));
+        // The columns the grid, its marks, the totals and the export use, not every column of the fueling.
+        qrConsulta->addLine(QStringLiteral("SELECT ZeltoMov.DtEmissao, ZeltoMov.IDMotorista, ZeltoMov.Qtde, "
+                                           "ZeltoMov.VrUnitario, ZeltoMov.VrTotal, ZeltoMov.TpCombustivel, "
+                                           "ZeltoMov.NrCupom, ZeltoMov.ChaveAcesso, ZeltoMov.Faturado, "
+                                           "VeiculosNovo.Placa, VeiculosNovo.Codigo, Motoristas.Nome"));
         qrConsulta->addLine(QStringLiteral("FROM ZeltoMov"));
         qrConsulta->addLine(
             QStringLiteral("INNER JOIN VeiculosNovo ON VeiculosNovo.ID = ZeltoMov.IDVeiculo"));
@@ -251,12 +297,21 @@ void TfrmRelarorios::btExecutarClick() {
         qrConsulta->addLine(QStringLiteral("ORDER BY ZeltoMov.DtEmissao"));
         idEmpresa = readInteger(ui->ficd_empresa->text());
         bindReportParameters(*qrConsulta, idEmpresa);
+        const QAbstractButton* tipo = ui->fiTipoItens->checkedButton();
+        lastRun = {ui->ficd_empresa->text(), ui->fiNomeEmpresa->text(), ui->fiDtaIni->date(),
+                   ui->fiDtaFim->date(), tipo ? tipo->text() : QString()};
         qrConsulta->open();
     }
 
+    // Each field found once; the walk then reads the held numbers directly.
+    const int qtde = qrConsulta->fieldIndex(QStringLiteral("Qtde"));
+    const int vrTotal = qrConsulta->fieldIndex(QStringLiteral("vrTotal"));
+    if (qtde < 0 || vrTotal < 0)
+        throw DatabaseError(QStringLiteral("Field '%1' not found")
+                                .arg(qtde < 0 ? QStringLiteral("Qtde") : QStringLiteral("vrTotal")));
     for (qrConsulta->first(); !qrConsulta->eof(); qrConsulta->next()) {
-        rQtde += qrConsulta->asFloat(QStringLiteral("Qtde"));
-        rValor += qrConsulta->asFloat(QStringLiteral("vrTotal"));
+        rQtde += qrConsulta->number(qrConsulta->currentRow(), qtde);
+        rValor += qrConsulta->number(qrConsulta->currentRow(), vrTotal);
     }
     ui->fiQtde->setText(fDecimal(generalText(rQtde), 2));
     ui->fivlTotal->setText(fDecimal(generalText(rValor), 2));
@@ -291,6 +346,21 @@ void TfrmRelarorios::btExportarClick() {
     pExcelADOQuery(QStringLiteral("Abastecimentos"));
 }
 
+ExportSummary TfrmRelarorios::exportSummary() const {
+    ExportSummary summary{lastRun.code, lastRun.name, lastRun.from, lastRun.to, lastRun.status, {}, {}};
+    for (int c = 0; c < dsResumo->columnCount(); ++c)
+        summary.titles.append(dsResumo->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    if (!qrResumo->isOpen())
+        return summary;
+    for (int r = 0; r < qrResumo->rowCount(); ++r) {
+        QVariantList values;
+        for (int c = 0; c < dsResumo->columnCount(); ++c)
+            values.append(qrResumo->value(r, qrResumo->fieldIndex(dsResumo->column(c).field)));
+        summary.rows.append(values);
+    }
+    return summary;
+}
+
 void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo) {
     const QScopedValueRollback<bool> exporting(busy, true);
     letInterfaceRepaint();
@@ -299,18 +369,63 @@ void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo) {
 
     QList<ExportColumn> columns;
     for (int c = 0; c < dsConsulta->columnCount(); ++c) {
-        columns.append({dsConsulta->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
-                        qrConsulta->fieldIndex(dsConsulta->column(c).field)});
+        const GridColumn& shown = dsConsulta->column(c);
+        ExportColumn column{dsConsulta->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(),
+                            qrConsulta->fieldIndex(shown.field),
+                            shown.decimal,
+                            false,
+                            {}};
+        column.summed = shown.field.compare(QLatin1String("Qtde"), Qt::CaseInsensitive) == 0 ||
+                        shown.field.compare(QLatin1String("VrTotal"), Qt::CaseInsensitive) == 0;
+        if (shown.field == QLatin1String("FT"))
+            column.mark = isInvoiced;
+        else if (shown.field == QLatin1String("VL"))
+            column.mark = isValidated;
+        columns.append(column);
     }
-    const QString path = exportWorkbook(exportFolder, sTitulo, columns, *qrConsulta, letInterfaceRepaint);
+    const ExportSummary summary = exportSummary();
+    const QString folder = exportFolder.isEmpty() ? temporaryFolder() : exportFolder;
+
+    // The workbook is written on a worker from the rows already read, while this thread keeps the window
+    // painted and the bar moving; the result is only read until the worker is done, and input stays out.
+    ExportBar bar(*ui->exportProgress, qrConsulta->rowCount());
+    std::atomic<int> written{0};
+    std::atomic<bool> finishing{false};
+    QString path;
+    std::exception_ptr failure;
+    QEventLoop waiting;
+    const Query& rows = *qrConsulta;
+    std::thread worker([&] {
+        try {
+            path = exportWorkbook(folder, sTitulo, columns, rows, summary,
+                                  {[&](int count) { written = count; }, [&] { finishing = true; }});
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    QTimer showProgress;
+    connect(&showProgress, &QTimer::timeout, this, [&] {
+        if (finishing)
+            bar.finishing();
+        else
+            bar.rowsWritten(written);
+    });
+    showProgress.start(50);
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
 
     if (qrConsulta->rowCount() > 0) {
         qrConsulta->setCurrentRow(qrConsulta->rowCount() - 1);
         dsConsulta->followQuery();
     }
     if (!services.shell.open(QUrl::fromLocalFile(path)))
-        throw ExportError(QStringLiteral("A planilha foi gravada em \"%1\", mas não foi possível abri-la")
-                              .arg(QDir::toNativeSeparators(path)));
+        throw ExportError(
+            QStringLiteral("A planilha foi gravada em \"%1\", mas nenhum programa deste computador "
+                           "a abriu; abra-a por esse caminho")
+                .arg(QDir::toNativeSeparators(path)));
 }
 
 void TfrmRelarorios::BitBtn1Click() {

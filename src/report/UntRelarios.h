@@ -2,6 +2,7 @@
 
 #include "common/Services.h"
 
+#include <QDate>
 #include <QString>
 #include <QWidget>
 
@@ -12,6 +13,7 @@ class Query;
 class QueryTableModel;
 class TdmConexao;
 class TfrmPesqEmpresas;
+struct ExportSummary;
 struct Station;
 
 namespace Ui {
@@ -39,7 +41,7 @@ public:
     // Writes the report result to a new workbook titled sTitulo and opens it with the desktop's program.
     void pExcelADOQuery(const QString& sTitulo);
 
-    // Where exported workbooks are saved: the user's temporary folder unless set.
+    // Where exported workbooks are saved: the user's temporary folder unless set (empty: that folder).
     void setExportFolder(const QString& folder) { exportFolder = folder; }
 
     // The report result and the summary, so the statements sent can be looked at.
@@ -52,6 +54,7 @@ protected:
 private:
     void connectHandlers();
     void bindReportParameters(Query& query, qint32 idEmpresa) const;
+    ExportSummary exportSummary() const;
 
     std::unique_ptr<Ui::TfrmRelarorios> ui;
     const Station& station;
@@ -65,6 +68,14 @@ private:
     std::unique_ptr<QueryTableModel> dsConsulta;
     std::unique_ptr<QueryTableModel> dsResumo;
     QString exportFolder;
+    // What the last run was for, as the workbook's summary sheet tells it.
+    struct RunContext {
+        QString code;
+        QString name;
+        QDate from;
+        QDate to;
+        QString status;
+    } lastRun;
 
     bool placed = false; // centred on the main window at its first showing
     double rQtde = 0;

@@ -296,13 +296,19 @@ void TestUntConexao::readings_data() {
         {"text", "TpCombustivel", "DIESEL S10", 0, false},
         {"date-time", "DtEmissao", "05/10/2026 14:30:15", 0, false},
         {"field name in other case", "qtde", "12,5", 12.5, false},
+        {"date-time at midnight", "ChaveAcesso", "05/10/2026 00:00:00", 0, false},
+        {"impossible date stays text", "IntegradoAdd", "2026-02-30 10:00:00.000", 0, false},
+        {"text longer than a block of texts", "Faturado", nullptr, 0, false},
     };
+    // Longer than the query holds among its other texts.
+    const QString longText(4200000, QLatin1Char('0'));
     QStringList names;
     for (const Case& c : cases)
         names.append(QString::fromLatin1(c.name));
     addRowsPerDriver(names, [&](QTestData& row, int i) {
         const Case& c = cases.at(i);
-        row << QString::fromLatin1(c.field) << QString::fromLatin1(c.text) << c.real << c.null;
+        row << QString::fromLatin1(c.field) << (c.text ? QString::fromLatin1(c.text) : longText) << c.real
+            << c.null;
     });
 }
 
@@ -315,8 +321,9 @@ void TestUntConexao::readings() {
     KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     TestDatabase db(driver);
     db.exec("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao, NrCartao, KmAtual, Qtde, VrTotal, TpCombustivel, "
-            "Rendimento)"
-            " VALUES (7, '2026-10-05 14:30:15.250', '', 15000, 12.5, 40, 'DIESEL S10', 1234567.891)");
+            "Rendimento, ChaveAcesso, IntegradoAdd, Faturado)"
+            " VALUES (7, '2026-10-05 14:30:15.250', '', 15000, 12.5, 40, 'DIESEL S10', 1234567.891,"
+            " '2026-10-05 00:00:00.000', '2026-02-30 10:00:00.000', hex(zeroblob(2100000)))");
 
     Query query(db.connection());
     setLines(query, {"SELECT * FROM ZeltoMov"});

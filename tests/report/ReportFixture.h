@@ -128,12 +128,17 @@ struct Workbook {
         QString type;   // the cell's t attribute: "" or "n" a number, "inlineStr" or "s" a text
         QString format; // the number format of the cell's style, empty for the general one
         QString value;  // the number's text, or the text itself
+        QString formula;
+        bool bold = false;
     };
     QHash<QString, Cell> cells;          // by reference, "A1"
     QHash<QString, double> columnWidths; // by column letter
     int lastRow = 0;
     QString title;
     QString error;
+    QStringList sheetNames;
+    QString autoFilter; // the range the filter covers, "A1:M7"
+    bool titleRowFrozen = false;
 
     bool has(const QString& reference) const { return cells.contains(reference); }
     Cell cell(const QString& reference) const { return cells.value(reference); }
@@ -153,11 +158,13 @@ inline QString columnLetters(int index) {
     return letters;
 }
 
-inline Workbook readWorkbook(const QString& path) {
+inline Workbook readWorkbook(const QString& path, int sheet = 1) {
     Workbook book;
     // Styles: the number format of each cell style.
-    QHash<int, QString> customFormats;
+    QHash<int, QString> customFormats{{4, QStringLiteral("#,##0.00")}};
     QList<int> styleFormat;
+    QList<int> styleFont;
+    QList<bool> boldFont;
     {
         QXmlStreamReader xml(zipPart(path, QStringLiteral("xl/styles.xml")));
         bool inCellXfs = false;
@@ -170,8 +177,13 @@ inline Workbook readWorkbook(const QString& path) {
                 inCellXfs = true;
             else if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs"))
                 inCellXfs = false;
-            else if (inCellXfs && xml.isStartElement() && xml.name() == QLatin1String("xf"))
+            else if (inCellXfs && xml.isStartElement() && xml.name() == QLatin1String("xf")) {
                 styleFormat.append(xml.attributes().value(QLatin1String("numFmtId")).toInt());
+                styleFont.append(xml.attributes().value(QLatin1String("fontId")).toInt());
+            } else if (xml.isStartElement() && xml.name() == QLatin1String("font"))
+                boldFont.append(false);
+            else if (xml.isStartElement() && xml.name() == QLatin1String("b") && !boldFont.isEmpty())
+                boldFont.last() = true;
         }
     }
     QStringList sharedStrings;
@@ -185,7 +197,7 @@ inline Workbook readWorkbook(const QString& path) {
         }
     }
     {
-        QXmlStreamReader xml(zipPart(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+        QXmlStreamReader xml(zipPart(path, QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)));
         QString reference;
         Workbook::Cell cell;
         while (!xml.atEnd()) {
@@ -215,12 +227,28 @@ inline Workbook readWorkbook(const QString& path) {
                 const int style = attributes.value(QLatin1String("s")).toInt();
                 const int format = styleFormat.value(style);
                 cell.format = customFormats.value(format);
+                cell.bold = boldFont.value(styleFont.value(style));
+            } else if (xml.name() == QLatin1String("f")) {
+                cell.formula = xml.readElementText();
+            } else if (xml.name() == QLatin1String("autoFilter")) {
+                book.autoFilter = attributes.value(QLatin1String("ref")).toString();
+            } else if (xml.name() == QLatin1String("pane")) {
+                book.titleRowFrozen = attributes.value(QLatin1String("ySplit")) == QLatin1String("1") &&
+                                      attributes.value(QLatin1String("state")) == QLatin1String("frozen");
             } else if (xml.name() == QLatin1String("v") || xml.name() == QLatin1String("t")) {
                 cell.value = xml.readElementText();
             }
         }
         if (xml.hasError())
             book.error = xml.errorString();
+    }
+    {
+        QXmlStreamReader xml(zipPart(path, QStringLiteral("xl/workbook.xml")));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == QLatin1String("sheet"))
+                book.sheetNames.append(xml.attributes().value(QLatin1String("name")).toString());
+        }
     }
     {
         QXmlStreamReader xml(zipPart(path, QStringLiteral("docProps/core.xml")));

@@ -349,10 +349,31 @@ void TdmConexao::beginTransaction() {
 }
 
 void TdmConexao::commit() {
-    if (!db.commit())
-        throw DatabaseError(
-            providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction")));
-    transactionOpen = false;
+    if (db.commit()) {
+        transactionOpen = false;
+        return;
+    }
+    const QString message =
+        providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction"));
+    // Some failures (a full disk, an I/O error) make the engine roll the whole transaction back by itself;
+    // others (a lock, a deferred constraint) leave it open for the caller to roll back. A roll-back asked for
+    // a transaction that is gone would fail with a second, misleading message.
+    if (!engineKeptTransaction()) {
+        // The driver still counts the transaction as open; ending it there restores its automatic commits.
+        db.rollback();
+        transactionOpen = false;
+    }
+    throw DatabaseError(message);
+}
+
+bool TdmConexao::engineKeptTransaction() {
+    QSqlQuery probe(db);
+    if (settings.engine == ConnectionSettings::Engine::SqlServer)
+        return !probe.exec(QStringLiteral("SELECT @@TRANCOUNT")) || !probe.next() ||
+               probe.value(0).toInt() > 0;
+    // SQLite refuses a BEGIN inside a transaction. One it accepts gives the driver's roll-back a
+    // transaction to end, which the ODBC driver needs to leave its own transaction state.
+    return !probe.exec(QStringLiteral("BEGIN"));
 }
 
 void TdmConexao::rollback() {

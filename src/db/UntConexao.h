@@ -48,6 +48,7 @@ public:
     ConnectionSettings::Engine engine() const { return settings.engine; }
 
     void beginTransaction();
+    // A failed commit throws; inTransaction() then says whether the engine still holds the transaction.
     void commit();
     void rollback();
     bool inTransaction() const { return transactionOpen; }
@@ -64,6 +65,9 @@ public:
     }
 
 private:
+    // After a failed commit: whether the engine still holds the transaction.
+    bool engineKeptTransaction();
+
     StatementObserver statementObserver;
     ConnectionSettings settings;
     QString connectionName;

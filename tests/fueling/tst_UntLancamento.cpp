@@ -21,8 +21,12 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <algorithm>
+#include <csignal>
 #include <functional>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 using Icon = Messages::Icon;
@@ -46,6 +50,15 @@ public:
     bool visible = false;
     std::function<void()> whileShown;
 };
+
+// Files may grow to `bytes` and no further: a write beyond fails as on a full disk.
+void limitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = std::min(bytes, limit.rlim_max);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 // Client company 10 with its vehicles, fuels and drivers; station 5's agreed prices; fuelings stored earlier
 // by station 9.
@@ -876,6 +889,9 @@ void TestLancamento::storeErrors_data() {
     QTest::newRow("commit refused") << "QSQLITE"
                                     << "commit"
                                     << "FOREIGN KEY constraint failed";
+    for (const char* driver : {"QSQLITE", "QODBC"})
+        QTest::addRow("file cannot grow at commit, %s", driver) << driver << "disk full"
+                                                                << "disk I/O error";
     QTest::newRow("reading fails before the transaction") << "QSQLITE"
                                                           << "reading"
                                                           << "'' is not a valid integer value";
@@ -898,6 +914,12 @@ void TestLancamento::storeErrors() {
                     " BEGIN INSERT INTO Guard VALUES (1); END");
         QVERIFY(QSqlQuery(rig.db.connection().ADODravix()).exec(QStringLiteral("PRAGMA foreign_keys = ON")));
     }
+    if (fault == QLatin1String("disk full")) {
+        // The row brings ballast that grows the file only when the transaction commits.
+        rig.db.exec("CREATE TABLE Ballast (b BLOB); CREATE TRIGGER trRefuse AFTER INSERT ON ZeltoMov"
+                    " WHEN NEW.IDPosto = 5 BEGIN INSERT INTO Ballast VALUES (zeroblob(200000)); END");
+        rig.wait.whileShown = [&rig] { limitFileSize(rlim_t(QFileInfo(rig.db.path()).size()) + 1); };
+    }
     QVERIFY(rig.open());
     // ARLA asks for no odometer, but the store reads it, before any transaction begins.
     const Fueling arla = Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::total, "140");
@@ -905,6 +927,8 @@ void TestLancamento::storeErrors() {
     const QStringList typed = rig.texts();
     rig.messages.clear();
     rig.confirm();
+    limitFileSize(RLIM_INFINITY);
+    rig.wait.whileShown = nullptr;
 
     QCOMPARE(rig.messages.count(), 1);
     const QString text = rig.messages.last().text;

@@ -2,6 +2,8 @@
 #include "db/UntConexao.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The demo database must let a person try every path of the program: logins, plates, prices, drivers,
@@ -18,6 +20,7 @@ private slots:
     void fuelingsAreConsistent();
     void everyStatusForEachClient_data();
     void everyStatusForEachClient();
+    void demoFileIsOwnerOnly();
 
 private:
     std::unique_ptr<TestDatabase> db;
@@ -129,6 +132,16 @@ void TestDemoData::everyStatusForEachClient() {
     query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
     query.open();
     QVERIFY(query.rowCount() >= 2);
+}
+
+// It holds the station's password and the drivers' PINs.
+void TestDemoData::demoFileIsOwnerOnly() {
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("Dravix.db"));
+    const QString script = QStringLiteral(KORVA_SCHEMA_DIR "/../../../tools/make-demo-db.sh");
+    QCOMPARE(QProcess::execute(QStringLiteral("bash"), {script, file}), 0);
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFile::permissions(file) & others, QFile::Permissions());
 }
 
 QTEST_GUILESS_MAIN(TestDemoData)

@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -136,9 +137,22 @@ private slots:
         }
         int mainPictures = 0;
         for (const QLabel* label : app.frmPrincipal().findChildren<QLabel*>())
-            mainPictures += label->pixmap().isNull() ? 0 : 1;
+            mainPictures += label->pixmap().isNull() || label->window() != &app.frmPrincipal() ? 0 : 1;
         QCOMPARE(mainPictures, 8);
         QCOMPARE(report->windowTitle(), QString("Relarorio Abastecimentos"));
+
+        // Every other window is the main window's own, and the search window opens centred on it.
+        for (const char* name :
+             {"frmLancamento", "frmProcessando", "frmRelarorios", "frmPesqEmpresas", "frmVersao"})
+            QVERIFY2(app.frmPrincipal().findChild<QWidget*>(name, Qt::FindDirectChildrenOnly), name);
+        QWidget* search = app.frmPrincipal().findChild<QWidget*>("frmPesqEmpresas");
+        QPoint searchCentre;
+        QTimer::singleShot(0, search, [&] {
+            searchCentre = search->frameGeometry().center();
+            search->close();
+        });
+        QTest::mouseClick(report->findChild<QWidget*>("btPesqEmpresa"), Qt::LeftButton);
+        QCOMPARE(searchCentre, app.frmPrincipal().frameGeometry().center());
     }
 };
 

@@ -184,6 +184,7 @@ void TfrmLancamento::FormShow() {
     // A new showing is a new fueling: the plate and the driver must be looked up again in it.
     placaPesquisada.reset();
     motoristaEncontrado.reset();
+    kmAnteriorLido = false;
 }
 
 void TfrmLancamento::fiPlacaKeyDown(int key) {
@@ -298,6 +299,7 @@ void TfrmLancamento::pValorUnitario() {
 }
 
 void TfrmLancamento::fiKMEnter() {
+    kmAnteriorLido = false;
     Query& q = *SQLDravix;
     q.close();
     q.clearSql();
@@ -309,10 +311,13 @@ void TfrmLancamento::fiKMEnter() {
     q.bindText(QStringLiteral("pPlaca"), placaText());
     q.open();
     ui->fiKMAnt->setText(q.isEmpty() ? QStringLiteral("0") : q.asString(QStringLiteral("KmAtual")));
+    kmAnteriorLido = true;
 }
 
 void TfrmLancamento::fiKMExit() {
     if (!ui->fiKM->text().isEmpty()) {
+        if (!kmAnteriorLido)
+            fiKMEnter();
         // Worked out wide: a distance beyond the integer range is refused where it is read, not wrapped.
         const qint64 distancia =
             qint64(readInteger(ui->fiKM->text())) - qint64(readInteger(ui->fiKMAnt->text()));
@@ -383,6 +388,8 @@ void TfrmLancamento::BitBtn1Click() {
     if (ui->fivlTotal->text() == zero)
         return refuse(QStringLiteral("Informe o valor total abastecido!"), ui->fivlTotal);
 
+    if (!ui->fiKM->text().isEmpty() && !kmAnteriorLido)
+        fiKMExit();
     // ARLA goes into its own tank: no odometer, capacity or consumption to check.
     if (!combustivel.contains(QLatin1String("ARLA"))) {
         if (ui->fiKM->text().isEmpty())

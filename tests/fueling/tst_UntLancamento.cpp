@@ -244,6 +244,7 @@ private slots:
     void fastConfirmationsStoreOnce_data();
     void fastConfirmationsStoreOnce();
     void failedLookupLeavesNoVehicleToStore();
+    void failedOdometerLookupSpeaksForItself();
     void databaseLostBetweenFuelings();
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
@@ -1010,6 +1011,20 @@ void TestLancamento::failedLookupLeavesNoVehicleToStore() {
     QCOMPARE(rig.messages.last().text,
              QStringLiteral("Placa não pesquisada! Pesquise a placa do veículo antes de confirmar."));
     QCOMPARE(rig.stored(), 0);
+}
+
+void TestLancamento::failedOdometerLookupSpeaksForItself() {
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.lookUp(QStringLiteral("ABC1D23"));
+    rig.enter(QStringLiteral("40"));
+    rig.db.exec("ALTER TABLE ZeltoMov RENAME TO ZeltoMovAway");
+    rig.enter(QStringLiteral("200")); // into the odometer, whose previous reading cannot be fetched
+    rig.enter(QStringLiteral("1500"));
+    rig.confirm();
+    QCOMPARE(rig.messages.count(), 3);
+    for (const ScriptedMessages::Box& box : std::as_const(rig.messages.boxes))
+        QVERIFY2(box.text.startsWith(QStringLiteral("no such table: ZeltoMov")), qPrintable(box.text));
 }
 
 void TestLancamento::databaseLostBetweenFuelings() {

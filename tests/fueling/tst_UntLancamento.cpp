@@ -364,6 +364,10 @@ void TestLancamento::keyboardMoves_data() {
                                                   << "Informe a placa do veículo!";
     QTest::newRow("other keys move nothing") << "fiQtde" << int(Qt::Key_Down) << "fiQtde"
                                              << "";
+    QTest::newRow("Enter in the clicked unit price") << "fivlUni" << int(Qt::Key_Return) << "fivlTotal"
+                                                     << "";
+    QTest::newRow("Up in the clicked driver name") << "fiNomeMot" << int(Qt::Key_Up) << "fiMatricula"
+                                                   << "";
 }
 
 void TestLancamento::keyboardMoves() {

@@ -21,7 +21,6 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -56,7 +55,7 @@ void limitFileSize(rlim_t bytes) {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = std::min(bytes, limit.rlim_max);
+    limit.rlim_cur = bytes < limit.rlim_max ? bytes : limit.rlim_max;
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 
@@ -1023,8 +1022,8 @@ void TestLancamento::failedOdometerLookupSpeaksForItself() {
     rig.lookUp(QStringLiteral("ABC1D23"));
     rig.enter(QStringLiteral("40"));
     rig.db.exec("ALTER TABLE ZeltoMov RENAME TO ZeltoMovAway");
-    rig.enter(QStringLiteral("200")); // into the odometer, whose previous reading cannot be fetched
-    rig.enter(QStringLiteral("1500"));
+    for (const char* typed : {"200", "1500"}) // into the odometer, whose previous reading cannot be fetched
+        rig.enter(QString::fromLatin1(typed));
     rig.confirm();
     QCOMPARE(rig.messages.count(), 3);
     for (const ScriptedMessages::Box& box : std::as_const(rig.messages.boxes))

@@ -356,24 +356,9 @@ void TdmConexao::commit() {
     const QString message =
         providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction"));
     // Some failures (a full disk, an I/O error) make the engine roll the whole transaction back by itself;
-    // others (a lock, a deferred constraint) leave it open for the caller to roll back. A roll-back asked for
-    // a transaction that is gone would fail with a second, misleading message.
-    if (!engineKeptTransaction()) {
-        // The driver still counts the transaction as open; ending it there restores its automatic commits.
-        db.rollback();
-        transactionOpen = false;
-    }
+    // others (a lock, a deferred constraint) leave it open for the caller to roll back.
+    transactionOpen = !endIfEngineRolledBack();
     throw DatabaseError(message);
-}
-
-bool TdmConexao::engineKeptTransaction() {
-    QSqlQuery probe(db);
-    if (settings.engine == ConnectionSettings::Engine::SqlServer)
-        return !probe.exec(QStringLiteral("SELECT @@TRANCOUNT")) || !probe.next() ||
-               probe.value(0).toInt() > 0;
-    // SQLite refuses a BEGIN inside a transaction. One it accepts gives the driver's roll-back a
-    // transaction to end, which the ODBC driver needs to leave its own transaction state.
-    return !probe.exec(QStringLiteral("BEGIN"));
 }
 
 void TdmConexao::rollback() {
@@ -384,9 +369,28 @@ void TdmConexao::rollback() {
         return;
     }
     transactionOpen = false;
+    // A failed statement may have made the engine roll everything back already; a roll-back asked for then
+    // would only fail with a second, misleading message.
+    if (endIfEngineRolledBack())
+        return;
     if (!db.rollback())
         throw DatabaseError(
             providerMessage(db.lastError(), QStringLiteral("Unable to roll back the transaction")));
+}
+
+bool TdmConexao::endIfEngineRolledBack() {
+    QSqlQuery probe(db);
+    bool kept = true;
+    if (settings.engine == ConnectionSettings::Engine::SqlServer)
+        kept =
+            !probe.exec(QStringLiteral("SELECT @@TRANCOUNT")) || !probe.next() || probe.value(0).toInt() > 0;
+    else // SQLite refuses a BEGIN inside a transaction; one it accepts is what the roll-back below ends.
+        kept = !probe.exec(QStringLiteral("BEGIN"));
+    if (kept)
+        return false;
+    // The driver still counts its transaction as open; ending it restores the driver's automatic commits.
+    db.rollback();
+    return true;
 }
 
 QString TdmConexao::adaptStatement(const QString& statement) const {

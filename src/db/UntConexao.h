@@ -50,6 +50,7 @@ public:
     void beginTransaction();
     // A failed commit throws; inTransaction() then says whether the engine still holds the transaction.
     void commit();
+    // Undoes what the engine still holds of the transaction.
     void rollback();
     bool inTransaction() const { return transactionOpen; }
 
@@ -65,8 +66,9 @@ public:
     }
 
 private:
-    // After a failed commit: whether the engine still holds the transaction.
-    bool engineKeptTransaction();
+    // When the engine has already rolled the transaction back by itself, ends the driver's side of it too and
+    // says so.
+    bool endIfEngineRolledBack();
 
     StatementObserver statementObserver;
     ConnectionSettings settings;

@@ -86,13 +86,17 @@ void KorvaApplication::start(const QString& executableFolder, const ConnectionSe
     runGuarded(services.messages, principal.get(), [this] { conexao->open(); });
     principal->setConnection(*conexao);
 
-    lancamento = std::make_unique<TfrmLancamento>(*conexao, loggedStation, services, *wait, pinGuesses);
-    processando = std::make_unique<TfrmProcessando>(principal.get());
+    // Every other window is the main window's own: no task-bar entry of its own, placed over the main window.
+    // They still close before it (see the destructor), so its ownership never deletes them.
+    QWidget* owner = principal.get();
+    lancamento =
+        std::make_unique<TfrmLancamento>(*conexao, loggedStation, services, *wait, pinGuesses, owner);
+    processando = std::make_unique<TfrmProcessando>(owner, owner);
     wait->target = processando.get();
     // The report window is handed its search window when it is made, so the search window is made first.
-    pesqEmpresas = std::make_unique<TfrmPesqEmpresas>(*conexao, loggedStation, services);
-    relarorios = std::make_unique<TfrmRelarorios>(*conexao, loggedStation, services, *pesqEmpresas);
-    versao = std::make_unique<TfrmVersao>(services);
+    pesqEmpresas = std::make_unique<TfrmPesqEmpresas>(*conexao, loggedStation, services, owner);
+    relarorios = std::make_unique<TfrmRelarorios>(*conexao, loggedStation, services, *pesqEmpresas, owner);
+    versao = std::make_unique<TfrmVersao>(services, owner);
     principal->setWindows(*lancamento, *relarorios, *versao);
 }
 

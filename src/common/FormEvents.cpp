@@ -22,6 +22,12 @@ void FormEvents::setTabSequence(const QList<QWidget*>& controls) {
         sequence.append(control);
         watch(control);
     }
+    // Enter and Up work from every control of the window, also from one outside the sequence that a click
+    // focused (a read-only field).
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        if (control->window() == form && control->focusPolicy() != Qt::NoFocus)
+            watch(control);
+    }
 }
 
 void FormEvents::onEnter(QWidget* control, std::function<void()> handler) {
@@ -49,15 +55,25 @@ void FormEvents::watch(QWidget* control) {
 }
 
 void FormEvents::moveFocus(QWidget* from, int step) {
-    const int count = sequence.size();
-    int index = -1;
-    for (int i = 0; i < count; ++i) {
-        if (sequence.at(i) == from)
-            index = i;
+    // From a control outside the sequence the move goes to the nearest control of the sequence in the
+    // window's own order of controls, as laid out, which then counts as the first try.
+    QWidget* anchor = from;
+    if (!sequence.contains(from)) {
+        const QList<QWidget*> controls = form->findChildren<QWidget*>();
+        const int n = int(controls.size());
+        const int at = int(controls.indexOf(from));
+        for (int k = 1; k < n && anchor == from; ++k) {
+            QWidget* control = controls.at(((at + step * k) % n + n) % n);
+            if (sequence.contains(control))
+                anchor = control;
+        }
+        if (anchor == from)
+            return;
     }
-    if (index < 0)
-        return;
-    for (int tries = 1; tries <= count; ++tries) {
+    const int first = anchor == from ? 1 : 0;
+    const int count = sequence.size();
+    const int index = int(sequence.indexOf(anchor));
+    for (int tries = first; tries < first + count; ++tries) {
         QWidget* next = sequence.at(((index + step * tries) % count + count) % count);
         if (next && next->isVisible() && next->isEnabled()) {
             // As Tab and Shift+Tab do, so a line edit entered this way selects its text and typing replaces
@@ -91,7 +107,7 @@ bool FormEvents::eventFilter(QObject* watched, QEvent* event) {
             static_cast<QAbstractButton*>(control)->click();
             return true;
         }
-        if (sequence.contains(control)) {
+        if (!sequence.isEmpty()) {
             if (isEnter)
                 moveFocus(control, 1);
             else if (key == Qt::Key_Up)

@@ -343,10 +343,16 @@ void TdmConexao::beginTransaction() {
 }
 
 void TdmConexao::commit() {
-    if (!db.commit())
-        throw DatabaseError(
-            providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction")));
-    transactionOpen = false;
+    if (db.commit()) {
+        transactionOpen = false;
+        return;
+    }
+    const QString message =
+        providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction"));
+    // Some failures (a full disk, an I/O error) make the engine roll the whole transaction back by itself;
+    // others (a lock, a deferred constraint) leave it open for the caller to roll back.
+    transactionOpen = !endIfEngineRolledBack();
+    throw DatabaseError(message);
 }
 
 void TdmConexao::rollback() {
@@ -357,9 +363,28 @@ void TdmConexao::rollback() {
         return;
     }
     transactionOpen = false;
+    // A failed statement may have made the engine roll everything back already; a roll-back asked for then
+    // would only fail with a second, misleading message.
+    if (endIfEngineRolledBack())
+        return;
     if (!db.rollback())
         throw DatabaseError(
             providerMessage(db.lastError(), QStringLiteral("Unable to roll back the transaction")));
+}
+
+bool TdmConexao::endIfEngineRolledBack() {
+    QSqlQuery probe(db);
+    bool kept = true;
+    if (settings.engine == ConnectionSettings::Engine::SqlServer)
+        kept =
+            !probe.exec(QStringLiteral("SELECT @@TRANCOUNT")) || !probe.next() || probe.value(0).toInt() > 0;
+    else // SQLite refuses a BEGIN inside a transaction; one it accepts is what the roll-back below ends.
+        kept = !probe.exec(QStringLiteral("BEGIN"));
+    if (kept)
+        return false;
+    // The driver still counts its transaction as open; ending it restores the driver's automatic commits.
+    db.rollback();
+    return true;
 }
 
 QString TdmConexao::adaptStatement(const QString& statement) const {

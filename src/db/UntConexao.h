@@ -62,7 +62,9 @@ public:
     ConnectionSettings::Engine engine() const { return settings.engine; }
 
     void beginTransaction();
+    // A failed commit throws; inTransaction() then says whether the engine still holds the transaction.
     void commit();
+    // Undoes what the engine still holds of the transaction.
     void rollback();
     bool inTransaction() const { return transactionOpen; }
 
@@ -78,6 +80,10 @@ public:
     }
 
 private:
+    // When the engine has already rolled the transaction back by itself, ends the driver's side of it too and
+    // says so.
+    bool endIfEngineRolledBack();
+
     StatementObserver statementObserver;
     ConnectionSettings settings;
     QString connectionName;

@@ -58,14 +58,32 @@ bool skipBlanksAndSign(const QString& text, qsizetype& i)
     return false;
 }
 
+// The input as an error message repeats it: cut to a readable length, and with its control characters shown
+// as their pictures, so a pasted NUL or line break can neither cut the message nor break it up.
+QString echoed(const QString& text) {
+    constexpr qsizetype shownLength = 40;
+    QString shown = text.left(shownLength);
+    if (shown.size() < text.size() && shown.back().isHighSurrogate())
+        shown.chop(1);
+    for (QChar& c : shown) {
+        if (c.unicode() < 0x20)
+            c = QChar(0x2400 + c.unicode());
+        else if (c.unicode() == 0x7F)
+            c = QChar(0x2421);
+    }
+    if (shown.size() < text.size())
+        shown += QChar(0x2026);
+    return shown;
+}
+
 [[noreturn]] void throwNotFloat(const QString& text)
 {
-    throw ConversionError("'" + text.toStdString() + "' is not a valid floating point value");
+    throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(echoed(text)));
 }
 
 [[noreturn]] void throwNotInteger(const QString& text)
 {
-    throw ConversionError("'" + text.toStdString() + "' is not a valid integer value");
+    throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(echoed(text)));
 }
 
 // Decimal exponents are saturated well beyond anything a double can hold, so a typed "1E99999999999"

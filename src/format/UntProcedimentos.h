@@ -8,6 +8,7 @@
 class ConversionError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    explicit ConversionError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
 // Brazilian display form with `casas` decimals (2 or 3) and thousands points: "1234,5" -> "1.234,50".

@@ -214,6 +214,7 @@ void TfrmLancamento::forgetLookupOnPlateChange() {
 // what the attendant typed stays.
 void TfrmLancamento::clearLookup() {
     placaPesquisada.reset();
+    kmAnteriorLido = false;
     for (auto* label : {ui->lbEmpresa, ui->lbCNPJ, ui->lbVeiculo})
         label->clear();
     for (auto* zeroed : {ui->fiMinimo, ui->fiMaximo, ui->fiConsumo})
@@ -231,6 +232,7 @@ void TfrmLancamento::FormShow() {
     // first, so clearing the plate leaves the earlier vehicle's values where this showing keeps them.
     placaPesquisada.reset();
     motoristaEncontrado.reset();
+    kmAnteriorLido = false;
     qrTipos->close();
     fillFuelList();
     setLkTipoKeyValue(QString());
@@ -364,6 +366,7 @@ void TfrmLancamento::pValorUnitario() {
 }
 
 void TfrmLancamento::fiKMEnter() {
+    kmAnteriorLido = false;
     Query& q = *SQLDravix;
     q.close();
     q.clearSql();
@@ -375,10 +378,13 @@ void TfrmLancamento::fiKMEnter() {
     q.bindText(QStringLiteral("pPlaca"), placaText());
     q.open();
     ui->fiKMAnt->setText(q.isEmpty() ? QStringLiteral("0") : q.asString(QStringLiteral("KmAtual")));
+    kmAnteriorLido = true;
 }
 
 void TfrmLancamento::fiKMExit() {
     if (!ui->fiKM->text().isEmpty()) {
+        if (!kmAnteriorLido)
+            fiKMEnter();
         // Worked out wide: a distance beyond the integer range is refused where it is read, not wrapped.
         const qint64 distancia =
             qint64(readInteger(ui->fiKM->text())) - qint64(readInteger(ui->fiKMAnt->text()));
@@ -481,6 +487,8 @@ void TfrmLancamento::BitBtn1Click() {
     if (ui->fivlTotal->text() == zero)
         return refuse(QStringLiteral("Informe o valor total abastecido!"), ui->fivlTotal);
 
+    if (!ui->fiKM->text().isEmpty() && !kmAnteriorLido)
+        fiKMExit();
     // ARLA goes into its own tank: no odometer, capacity or consumption to check.
     if (!combustivel.contains(QLatin1String("ARLA"))) {
         if (ui->fiKM->text().isEmpty())

@@ -103,6 +103,9 @@ private:
         double idEmpresa = 0;
     };
     std::optional<DriverFound> motoristaEncontrado;
+    // Whether fiKMAnt holds what the last entry into fiKM fetched. After a failed fetch the readers of the
+    // previous odometer fetch it again, so the database's error speaks, not the empty text left behind.
+    bool kmAnteriorLido = false;
 
     // A second press arriving while a save runs (events processed under the wait window) must not store
     // the fueling twice.

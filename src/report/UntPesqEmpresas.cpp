@@ -46,6 +46,9 @@ void TfrmPesqEmpresas::showModal() {
         centreOver(*this, parentWidget()->window());
     }
     show();
+    // The frame is known only once the window shows; centre again with it.
+    if (parentWidget())
+        centreOver(*this, parentWidget()->window());
     raise();
     activateWindow();
     if (isVisible()) {

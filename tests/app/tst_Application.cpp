@@ -152,9 +152,14 @@ private slots:
         }
         int mainPictures = 0;
         for (const QLabel* label : app.frmPrincipal().findChildren<QLabel*>())
-            mainPictures += label->pixmap().isNull() ? 0 : 1;
+            mainPictures += label->pixmap().isNull() || label->window() != &app.frmPrincipal() ? 0 : 1;
         QCOMPARE(mainPictures, 8);
         QCOMPARE(report->windowTitle(), QString("Relarorio Abastecimentos"));
+
+        // Every other window is the main window's own: no task-bar entry of its own, placed over it.
+        for (const char* name :
+             {"frmLancamento", "frmProcessando", "frmRelarorios", "frmPesqEmpresas", "frmVersao"})
+            QVERIFY2(app.frmPrincipal().findChild<QWidget*>(name, Qt::FindDirectChildrenOnly), name);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "db/UntConexao.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 
 // The demo database must let a person try every path of the program: logins, plates, prices, drivers,
@@ -18,6 +19,7 @@ private slots:
     void fuelingsAreConsistent();
     void everyStatusForEachClient_data();
     void everyStatusForEachClient();
+    void demoFileIsOwnerOnly();
 
 private:
     std::unique_ptr<TestDatabase> db;
@@ -129,6 +131,14 @@ void TestDemoData::everyStatusForEachClient() {
     query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
     query.open();
     QVERIFY(query.rowCount() >= 2);
+}
+
+// It holds the station's password and the drivers' PINs.
+void TestDemoData::demoFileIsOwnerOnly() {
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("Dravix.db"));
+    QCOMPARE(QProcess::execute("bash", {KORVA_SCHEMA_DIR "/../../../tools/make-demo-db.sh", file}), 0);
+    QCOMPARE(QFile::permissions(file) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
 }
 
 QTEST_GUILESS_MAIN(TestDemoData)

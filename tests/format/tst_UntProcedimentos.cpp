@@ -127,7 +127,11 @@ void tst_UntProcedimentos::fDecimalRejectsNonNumbers_data()
     QTest::newRow("two commas") << "1,2,3" << floatError("1,2,3");
     QTest::newRow("two signs") << "+-5" << floatError("+-5");
     QTest::newRow("currency symbol") << "R$ 5,00" << floatError("R$ 5,00");
-    QTest::newRow("trailing tab") << "5\t" << floatError("5\t");
+    QTest::newRow("trailing tab shown as its picture") << "5\t" << floatError(QStringLiteral("5\u2409"));
+    QTest::newRow("pasted NUL shown, not cutting the message")
+        << QStringLiteral("12.") + QChar(0) + u'5' << floatError(QStringLiteral("12\u24005"));
+    QTest::newRow("10,000 characters pasted")
+        << QString(10000, u'x') << floatError(QString(40, u'x') + u'\u2026');
     QTest::newRow("hexadecimal") << "0x10" << floatError("0x10");
     QTest::newRow("infinity word") << "INF" << floatError("INF");
     QTest::newRow("not a number word") << "NAN" << floatError("NAN");
@@ -274,33 +278,39 @@ void tst_UntProcedimentos::readIntegerReadsWholeText()
 void tst_UntProcedimentos::readIntegerRejectsOtherText_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const auto rejected = [](const char* name, const QString& text, const QString& message = {}) {
+        QTest::newRow(name) << text << (message.isNull() ? integerError(text) : message);
+    };
 
-    QTest::newRow("empty") << "";
-    QTest::newRow("only blanks") << "   ";
-    QTest::newRow("sign alone") << "-";
-    QTest::newRow("trailing blank") << "42 ";
-    QTest::newRow("leading tab") << "\t42";
-    QTest::newRow("thousands point") << "1.500";
-    QTest::newRow("decimal comma") << "1,5";
-    QTest::newRow("letters") << "abc";
-    QTest::newRow("blank after the sign") << "- 5";
-    QTest::newRow("hexadecimal") << "0x1A";
-    QTest::newRow("exponent") << "1E3";
-    QTest::newRow("one above the largest") << "2147483648";
-    QTest::newRow("one below the smallest") << "-2147483649";
-    QTest::newRow("twenty digits") << "99999999999999999999";
-    QTest::newRow("non-ASCII digits") << QStringLiteral("\u0661\u0662");
+    rejected("empty", "");
+    rejected("only blanks", "   ");
+    rejected("sign alone", "-");
+    rejected("trailing blank", "42 ");
+    rejected("leading tab", "\t42", integerError(QStringLiteral("\u240942")));
+    rejected("thousands point", "1.500");
+    rejected("decimal comma", "1,5");
+    rejected("letters", "abc");
+    rejected("blank after the sign", "- 5");
+    rejected("hexadecimal", "0x1A");
+    rejected("exponent", "1E3");
+    rejected("one above the largest", "2147483648");
+    rejected("one below the smallest", "-2147483649");
+    rejected("twenty digits", "99999999999999999999");
+    rejected("non-ASCII digits", QStringLiteral("\u0661\u0662"));
+    rejected("10,000 digits pasted", QString(10000, u'9'), integerError(QString(40, u'9') + u'\u2026'));
 }
 
 void tst_UntProcedimentos::readIntegerRejectsOtherText()
 {
     QFETCH(QString, text);
+    QFETCH(QString, message);
 
     try {
         readInteger(text);
         QFAIL("no conversion error");
     } catch (const ConversionError& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), integerError(text));
+        QCOMPARE(QString::fromUtf8(e.what()), message);
     }
 }
 

@@ -22,8 +22,11 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 using Icon = Messages::Icon;
@@ -47,6 +50,15 @@ public:
     bool visible = false;
     std::function<void()> whileShown;
 };
+
+// Files may grow to `bytes` and no further: a write beyond fails as on a full disk.
+void limitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes < limit.rlim_max ? bytes : limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 // Client company 10 with its vehicles, fuels and drivers; station 5's agreed prices; fuelings stored earlier
 // by station 9.
@@ -234,6 +246,7 @@ private slots:
     void fastConfirmationsStoreOnce();
     void failedLookupLeavesNoVehicleToStore();
     void wrongPinsMakeTheNextTryWait();
+    void failedOdometerLookupSpeaksForItself();
     void databaseLostBetweenFuelings();
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
@@ -353,6 +366,10 @@ void TestLancamento::keyboardMoves_data() {
                                                   << "Informe a placa do veículo!";
     QTest::newRow("other keys move nothing") << "fiQtde" << int(Qt::Key_Down) << "fiQtde"
                                              << "";
+    QTest::newRow("Enter in the clicked unit price") << "fivlUni" << int(Qt::Key_Return) << "fivlTotal"
+                                                     << "";
+    QTest::newRow("Up in the clicked driver name") << "fiNomeMot" << int(Qt::Key_Up) << "fiMatricula"
+                                                   << "";
 }
 
 void TestLancamento::keyboardMoves() {
@@ -899,6 +916,12 @@ void TestLancamento::storeErrors_data() {
     QTest::newRow("commit refused") << "QSQLITE"
                                     << "commit"
                                     << "FOREIGN KEY constraint failed";
+    for (const char* driver : {"QSQLITE", "QODBC"})
+        QTest::addRow("file cannot grow at commit, %s", driver) << driver << "disk full"
+                                                                << "disk I/O error";
+    QTest::newRow("no file can grow during the insert") << "QSQLITE"
+                                                        << "disk full at once"
+                                                        << "disk I/O error";
     QTest::newRow("reading fails before the transaction") << "QSQLITE"
                                                           << "reading"
                                                           << "'' is not a valid integer value";
@@ -921,6 +944,15 @@ void TestLancamento::storeErrors() {
                     " BEGIN INSERT INTO Guard VALUES (1); END");
         QVERIFY(QSqlQuery(rig.db.connection().ADODravix()).exec(QStringLiteral("PRAGMA foreign_keys = ON")));
     }
+    if (fault.startsWith(QLatin1String("disk full"))) {
+        // The row brings ballast that grows the file only when the transaction commits.
+        rig.db.exec("CREATE TABLE Ballast (b BLOB); CREATE TRIGGER trRefuse AFTER INSERT ON ZeltoMov"
+                    " WHEN NEW.IDPosto = 5 BEGIN INSERT INTO Ballast VALUES (zeroblob(200000)); END");
+        const rlim_t grown = fault.endsWith(QLatin1String("at once")) ? 0 : 1;
+        rig.wait.whileShown = [&rig, grown] {
+            limitFileSize(rlim_t(QFileInfo(rig.db.path()).size()) * grown + 1);
+        };
+    }
     QVERIFY(rig.open());
     // ARLA asks for no odometer, but the store reads it, before any transaction begins.
     const Fueling arla = Fueling{}.with(&Fueling::plate, "ARL1A23").with(&Fueling::total, "140");
@@ -928,6 +960,8 @@ void TestLancamento::storeErrors() {
     const QStringList typed = rig.texts();
     rig.messages.clear();
     rig.confirm();
+    limitFileSize(RLIM_INFINITY);
+    rig.wait.whileShown = nullptr;
 
     QCOMPARE(rig.messages.count(), 1);
     const QString text = rig.messages.last().text;
@@ -1035,6 +1069,20 @@ void TestLancamento::wrongPinsMakeTheNextTryWait() {
     for (int i = 0; i < 3; ++i)
         rig.confirm();
     QCOMPARE(rig.messages.last().detail, QStringLiteral("Aguarde 2 s para tentar de novo."));
+}
+
+void TestLancamento::failedOdometerLookupSpeaksForItself() {
+    Rig rig;
+    QVERIFY(rig.open());
+    rig.lookUp(QStringLiteral("ABC1D23"));
+    rig.enter(QStringLiteral("40"));
+    rig.db.exec("ALTER TABLE ZeltoMov RENAME TO ZeltoMovAway");
+    for (const char* typed : {"200", "1500"}) // into the odometer, whose previous reading cannot be fetched
+        rig.enter(QString::fromLatin1(typed));
+    rig.confirm();
+    QCOMPARE(rig.messages.count(), 3);
+    for (const ScriptedMessages::Box& box : std::as_const(rig.messages.boxes))
+        QVERIFY2(box.text.startsWith(QStringLiteral("no such table: ZeltoMov")), qPrintable(box.text));
 }
 
 void TestLancamento::databaseLostBetweenFuelings() {

@@ -25,6 +25,9 @@ t=$(date +%s)
 prefix="$("$root/tools/windows/build-deps.sh" | tail -n 1)"
 log "Qt, zlib and libxlsxwriter for Windows: $(elapsed "$t")"
 export KORVA_WINDOWS_PREFIX="$prefix"
+# Qt's Portuguese texts ("Sim", "Não") come from the host's translations, which are not built from source.
+mkdir -p "$prefix/translations"
+cp -u /usr/share/qt6/translations/qtbase_pt_BR.qm "$prefix/translations/"
 
 # The program and the tests, for Windows.
 t=$(date +%s)
@@ -75,7 +78,12 @@ t=$(date +%s)
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1
 fi
-wineserver -p
+wineserver -p 2>/dev/null || true # persistent; already running after wineboot
+# Wine keeps the host's QT_ variables (CTest's QT_QPA_PLATFORM among them) from Windows programs, so the
+# prefix's own environment says them: the tests run offscreen, and Qt Test writes to its output, not to the
+# debugger, although the program has no console window.
+wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null 2>&1
+wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /d 1 /f >/dev/null 2>&1
 log "Wine $(wine --version) ready in $(elapsed "$t") (prefix $WINEPREFIX)"
 
 t=$(date +%s)

@@ -352,6 +352,14 @@ QString temporaryFolder() {
     // folder; the folder as the environment names it is what the user must be told about.
     const QString configured = qEnvironmentVariable("TMPDIR");
     return configured.isEmpty() ? QStringLiteral("/tmp") : configured;
+#elif defined(Q_OS_WIN)
+    // The same on Windows, whose programs take the folder from TMP, then TEMP.
+    for (const char* name : {"TMP", "TEMP"}) {
+        const QString configured = qEnvironmentVariable(name);
+        if (!configured.isEmpty())
+            return configured;
+    }
+    return QDir::tempPath();
 #else
     return QDir::tempPath();
 #endif

@@ -35,9 +35,10 @@ private slots:
         QTest::newRow("embedded file in a subfolder, engine in lower case")
             << QByteArray("[Conexao]\r\nBanco=sqlite\r\nArquivo=dados/Posto.db\r\n") << "QSQLITE"
             << "<folder>/dados/Posto.db";
+        const QString whole = QDir::rootPath() + "srv/posto/Dravix.db";
         QTest::newRow("embedded file given whole")
-            << QByteArray("[Conexao]\r\nBanco=SQLITE\r\nArquivo=/srv/posto/Dravix.db\r\n") << "QSQLITE"
-            << "/srv/posto/Dravix.db";
+            << QByteArray("[Conexao]\r\nBanco=SQLITE\r\nArquivo=") + whole.toUtf8() + "\r\n"
+            << "QSQLITE" << whole;
         QTest::newRow("Windows-written UTF-16, Microsoft's driver, quoted password")
             << utf16le("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=10.0.0.5\r\nPorta=1433\r\nCatalogo=Frota\r\n"
                        "Usuario=posto\r\nSenha=\"a;b} c\"\r\nDriver=SQL Server\r\n")

@@ -206,6 +206,9 @@ private slots:
 
     void onlyTheOwnerMayReadTheFile() {
         QFETCH(bool, existing);
+#ifdef Q_OS_WIN
+        QSKIP("Windows keeps who may read a file in its access list, not in permission bits");
+#endif
         if (existing) {
             putFile("[Login]\r\nSenha=x\r\n");
             QVERIFY(QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |

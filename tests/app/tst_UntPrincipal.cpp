@@ -350,9 +350,11 @@ private slots:
         QCOMPARE(messages.count(), 0);
         QCOMPARE(QFile::exists(configPath()), !after.isEmpty());
         QCOMPARE(fileBytes(configPath()), after);
+#ifndef Q_OS_WIN // Windows keeps who may read a file in its access list, not in permission bits
         if (keep)
             QCOMPARE(QFile::permissions(configPath()),
                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+#endif
     }
 
     void unwritableFolderStillLogsIn_data() {

@@ -135,6 +135,9 @@ void TestDemoData::everyStatusForEachClient() {
 
 // It holds the station's password and the drivers' PINs.
 void TestDemoData::demoFileIsOwnerOnly() {
+#ifdef Q_OS_WIN
+    QSKIP("The demo database is made by a Linux build script; the Windows package is made on Linux");
+#endif
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("Dravix.db"));
     QCOMPARE(QProcess::execute("bash", {KORVA_SCHEMA_DIR "/../../../tools/make-demo-db.sh", file}), 0);

@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QList>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTableView>
 #include <QUrl>
@@ -143,6 +144,13 @@ struct Workbook {
     bool has(const QString& reference) const { return cells.contains(reference); }
     Cell cell(const QString& reference) const { return cells.value(reference); }
 };
+
+// The workbook is read back with Info-ZIP's unzip: where there is none (Windows), the reading is skipped.
+#define KORVA_SKIP_WITHOUT_UNZIP()                                                                           \
+    do {                                                                                                     \
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())                               \
+            QSKIP("The workbook is read back with unzip, which this system lacks");                          \
+    } while (false)
 
 inline QByteArray zipPart(const QString& path, const QString& part) {
     QProcess unzip;

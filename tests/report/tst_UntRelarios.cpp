@@ -808,6 +808,8 @@ void tst_UntRelarios::exportWritesATypedWorkbook() {
     // The grid ends on the last row of the result.
     QCOMPARE(report.grid()->currentIndex().row(), 5);
 
+    KORVA_SKIP_WITHOUT_UNZIP();
+
     const Workbook book = readWorkbook(path);
     QCOMPARE(book.error, QString());
     QCOMPARE(book.title, QStringLiteral("Abastecimentos"));
@@ -921,6 +923,7 @@ void tst_UntRelarios::exportOfAnEmptyRunHasTheTitlesOnly() {
 
     QCOMPARE(report.messages.count(), 0);
     QCOMPARE(report.shell.opened.size(), 1);
+    KORVA_SKIP_WITHOUT_UNZIP();
     const Workbook book = readWorkbook(report.shell.opened.first().toLocalFile());
     QCOMPARE(book.lastRow, 1);
     QCOMPARE(book.cell(QStringLiteral("M1")).value, QStringLiteral("Chave Acesso"));
@@ -971,14 +974,19 @@ void tst_UntRelarios::exportToAnUnwritableFolderLeavesNothing() {
     const QString target = QDir(report.exportFolder.path()).filePath(folder);
     // The working folder is the export folder too, so a workbook written there would be seen.
     const QString workingFolder = QDir::currentPath();
-    const QByteArray tmpdir = qgetenv("TMPDIR");
+#ifdef Q_OS_WIN
+    const char* const temporaryVariable = "TMP";
+#else
+    const char* const temporaryVariable = "TMPDIR";
+#endif
+    const QByteArray tmpdir = qgetenv(temporaryVariable);
     const auto restore = qScopeGuard([&] {
         QDir::setCurrent(workingFolder);
-        qputenv("TMPDIR", tmpdir);
+        qputenv(temporaryVariable, tmpdir);
     });
     QVERIFY(QDir::setCurrent(report.exportFolder.path()));
     if (throughTmpdir) {
-        qputenv("TMPDIR", QFile::encodeName(target));
+        qputenv(temporaryVariable, QFile::encodeName(target));
         report.window->setExportFolder(QString());
     } else {
         report.window->setExportFolder(target);
@@ -1009,6 +1017,9 @@ void tst_UntRelarios::exportTellsWhenNoProgramOpensTheWorkbook_data() {
 
 void tst_UntRelarios::exportTellsWhenNoProgramOpensTheWorkbook() {
     QFETCH(QString, defaultProgram);
+#ifdef Q_OS_WIN
+    QSKIP("Windows opens the workbook through its own shell, not through a Linux desktop's tools");
+#endif
     // The desktop's own tools, as a Linux desktop has them: one names the default program, one opens.
     QTemporaryDir tools;
     const QString openedList = tools.filePath(QStringLiteral("opened"));
@@ -1091,6 +1102,7 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     QVERIFY(repaintChances >= 3);
     QVERIFY(barShown);
     QVERIFY(bar->isHidden());
+    KORVA_SKIP_WITHOUT_UNZIP();
     const Workbook book = readWorkbook(report.shell.opened.first().toLocalFile());
     QCOMPARE(book.lastRow, 4502); // the rows and their totals
     QVERIFY(qFuzzyCompare(book.cell(QStringLiteral("C4501")).value.toDouble(),
@@ -1145,6 +1157,7 @@ void tst_UntRelarios::fuelingStoredByTheFuelingWindowIsReported() {
 
     report.exportReport();
     QCOMPARE(report.shell.opened.size(), 1);
+    KORVA_SKIP_WITHOUT_UNZIP();
     const Workbook book = readWorkbook(report.shell.opened.first().toLocalFile());
     QCOMPARE(book.lastRow, 3);
     QCOMPARE(book.cell(QStringLiteral("C2")).format, QStringLiteral("dd/mm/yyyy hh:mm:ss"));

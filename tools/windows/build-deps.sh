@@ -123,6 +123,12 @@ win_cpp="$qt_src/src/plugins/platforms/windows/qwindowswindow.cpp"
 if ! grep -q 'QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)' "$win_cpp"; then
   sed -i '/^static inline bool isSoftwareGl()/,/^}/ s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' "$win_cpp"
 fi
+# Without Direct2D, QtGui leaves out the DirectWrite font database that the plugin still names; it then uses
+# the GDI font database, as Qt 6.4 does by default.
+integration_cpp="$qt_src/src/plugins/platforms/windows/qwindowsintegration.cpp"
+if ! grep -q 'QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' "$integration_cpp"; then
+  sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$integration_cpp"
+fi
 
 if [ ! -f "$work/qt.done" ]; then
   t=$(date +%s)
@@ -138,7 +144,7 @@ if [ ! -f "$work/qt.done" ]; then
     -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF -DFEATURE_system_sqlite=OFF -DFEATURE_system_zlib=OFF \
     -DFEATURE_zstd=OFF -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DFEATURE_icu=OFF \
     -DFEATURE_direct2d=OFF -DFEATURE_sql_model=ON
-  log "building Qt (about 1,200 steps)"
+  log "building Qt (about 1,100 steps)"
   step qt-build cmake --build "$work/qt" --parallel "$jobs"
   step qt-install cmake --install "$work/qt"
   touch "$work/qt.done"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Starts the packaged program under Wine from an unzipped copy of the package, logs in on the demo database,
-# opens the fueling and report windows, and saves pictures of the main and fueling windows.
-# Usage: screenshots.sh <package zip> <folder for the pictures>; needs DISPLAY and WINEPREFIX.
+# Starts the packaged program under Wine from an unzipped copy of the package, in a Wine desktop of
+# 1280 × 800 (Wine then manages the windows itself, so the main window opens maximised as on Windows), logs
+# in on the demo database, opens the fueling and report windows, and saves a picture of the screen at each
+# step. Usage: screenshots.sh <package zip> <folder for the pictures>; needs DISPLAY and WINEPREFIX.
 set -euo pipefail
 zipfile="$1"
 docs="$2"
@@ -10,41 +11,33 @@ trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$run"' EXIT
 unzip -q "$zipfile" -d "$run"
 folder="$run/KORVAPosto"
 
-shoot() { # window name pattern, file
-  local id
-  id="$(xdotool search --name "$1" | head -n 1)"
-  xwd -id "$id" -silent | convert xwd:- "$2"
-  echo "saved $2"
-}
-wait_for() { # window name pattern
-  for _ in $(seq 1 60); do
-    xdotool search --name "$1" >/dev/null 2>&1 && return 0
-    sleep 0.5
-  done
-  echo "no window named '$1' appeared" >&2
-  return 1
+shoot() {
+  xwd -root -silent | convert xwd:- "$1"
+  echo "saved $1"
 }
 
 # The tests' offscreen platform must not reach the program.
 wine reg delete 'HKCU\Environment' /v QT_QPA_PLATFORM /f >/dev/null 2>&1 || true
-(cd "$folder" && WINEDEBUG=-all wine ./KORVAPosto.exe >/dev/null 2>&1) &
-wait_for "KORVA Posto"
-sleep 3
-main="$(xdotool search --name "KORVA Posto" | head -n 1)"
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-# CNPJ, Enter to the password, Enter to log in.
-xdotool type --delay 60 12345678000195
+(cd "$folder" && WINEDEBUG=-all wine explorer /desktop=KORVAPosto,1280x800 KORVAPosto.exe >/dev/null 2>&1) &
+for _ in $(seq 1 60); do
+  xdotool search --name "KORVA Posto" >/dev/null 2>&1 && break
+  sleep 0.5
+done
+sleep 4
+# Into the CNPJ field (the login panel sits in the middle of the maximised window), Enter to the password,
+# Enter to log in.
+xdotool mousemove 670 414 click 1
+sleep 0.5
+xdotool type --delay 80 12345678000195
 xdotool key Return
-xdotool type --delay 60 posto123
+xdotool type --delay 80 posto123
 xdotool key Return
 sleep 3
-shoot "KORVA Posto" "$docs/windows-main-window.png"
-# The tiles: fueling, then report.
-xdotool mousemove --window "$main" 100 190 click 1
-wait_for "^Abastecimento$"
-sleep 2
-shoot "^Abastecimento$" "$docs/windows-fueling-window.png"
-xdotool mousemove --window "$main" 100 345 click 1
-wait_for "Relarorio Abastecimentos"
-sleep 1
-echo "the report window opened"
+shoot "$docs/windows-main-window.png"
+# The tiles at the left: fueling, then report.
+xdotool mousemove 100 190 click 1
+sleep 4
+shoot "$docs/windows-fueling-window.png"
+xdotool mousemove 100 343 click 1
+sleep 4
+shoot "$docs/windows-report-window.png"

@@ -2,21 +2,12 @@
 
 #include "db/UntConexao.h"
 
+#include "WindowsText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-QByteArray utf16le(const QString& text) {
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-} // namespace
 
 // Where the program connects, as the administrator's Conexao.ini says.
 class tst_ConnectionFile final : public QObject {

@@ -1,20 +1,11 @@
 #include "app/IniFile.h"
 
+#include "WindowsText.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-QByteArray utf16le(const QString& text) {
-    QByteArray bytes("\xFF\xFE");
-    for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
-}
-} // namespace
 
 class tst_IniFile final : public QObject {
     Q_OBJECT

@@ -21,16 +21,20 @@ step() {
 }
 elapsed() { printf '%dm%02ds' $(( ($(date +%s) - $1) / 60 )) $(( ($(date +%s) - $1) % 60 )); }
 
-# apt-get source needs a deb-src entry for the archive the machine already uses.
+# apt-get source needs a deb-src entry for the archive the machine already uses. The security archive is
+# left out: its newer sources are not always served beside its binaries (a 404), and the main archive's
+# sources are what the cache is keyed by.
 ensure_deb_src() {
   if apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Version:'; then return; fi
-  local list=/etc/apt/sources.list.d/korvaposto-deb-src.sources
-  log "adding deb-src entries for the configured Debian archive ($list)"
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$list"
+    local list=/etc/apt/sources.list.d/korvaposto-deb-src.sources
+    log "adding deb-src entries for the configured Debian archive ($list)"
+    awk -v RS= -v ORS='\n\n' '!/security/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' \
+      /etc/apt/sources.list.d/debian.sources > "$list"
   else
-    grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' \
-      > /etc/apt/sources.list.d/korvaposto-deb-src.list
+    local list=/etc/apt/sources.list.d/korvaposto-deb-src.list
+    log "adding deb-src entries for the configured Debian archive ($list)"
+    grep -E '^deb ' /etc/apt/sources.list | grep -v security | sed -e 's/^deb /deb-src /' > "$list"
   fi
   apt-get update -qq
 }

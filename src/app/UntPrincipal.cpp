@@ -161,12 +161,7 @@ void TfrmPrincipal::login() {
         return refuse(QStringLiteral("Não Localizado este CNPJ no cadastro de postos Dravix Postos!"), false,
                       ui->fiCNPJPosto);
     if (ui->fiSenha->text() != SQLDravix->asString(QStringLiteral("Senha"))) {
-        QString detail;
-        if (const int seconds = passwordGuesses.wrong(cnpj); seconds > 0) {
-            ui->btConfirma->setEnabled(false);
-            services.clock.after(seconds * 1000, this, [this] { ui->btConfirma->setEnabled(true); });
-            detail = QStringLiteral("Aguarde %1 s para tentar de novo.").arg(seconds);
-        }
+        const QString detail = passwordGuesses.refuse(cnpj, *ui->btConfirma, services.clock);
         return refuse(QStringLiteral("Senha Inválida!"), true, ui->fiSenha, detail);
     }
     passwordGuesses.right(cnpj);

@@ -1,5 +1,9 @@
 #include "GuessLimiter.h"
 
+#include "Clock.h"
+
+#include <QWidget>
+
 #include <algorithm>
 
 namespace {
@@ -18,4 +22,13 @@ int GuessLimiter::wrong(const QString& key) {
 
 void GuessLimiter::right(const QString& key) {
     wrongInARow.remove(key);
+}
+
+QString GuessLimiter::refuse(const QString& key, QWidget& button, Clock& clock) {
+    const int seconds = wrong(key);
+    if (seconds == 0)
+        return {};
+    button.setEnabled(false);
+    clock.after(seconds * 1000, &button, [&button] { button.setEnabled(true); });
+    return QStringLiteral("Aguarde %1 s para tentar de novo.").arg(seconds);
 }

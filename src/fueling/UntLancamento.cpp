@@ -456,13 +456,8 @@ bool TfrmLancamento::pinRight() {
         return true;
     }
     // The detail tells the wait only: nothing about the PIN itself.
-    QString detail;
-    if (const int seconds = pinGuesses.wrong(driver); seconds > 0) {
-        ui->BitBtn1->setEnabled(false);
-        services.clock.after(seconds * 1000, this, [this] { ui->BitBtn1->setEnabled(true); });
-        detail = QStringLiteral("Aguarde %1 s para tentar de novo.").arg(seconds);
-    }
-    refuse(QStringLiteral("Senha Inválida!"), ui->fiSenha, detail);
+    refuse(QStringLiteral("Senha Inválida!"), ui->fiSenha,
+           pinGuesses.refuse(driver, *ui->BitBtn1, services.clock));
     return false;
 }
 

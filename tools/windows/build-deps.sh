@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Qt (Core, Gui, Widgets, Sql with SQLite and ODBC, Test; Windows and offscreen platforms), zlib and
+# Builds Qt (Core, Gui, Widgets, Sql with SQLite and ODBC, Test, Print Support; Windows and offscreen platforms), zlib and
 # libxlsxwriter for Windows x64 from Debian's own source packages, into a cache folder kept outside the
 # repository and keyed by the source versions. Prints the prefix they are installed in as its last line.
 set -euo pipefail
@@ -7,7 +7,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 cache="${KORVA_WINDOWS_CACHE:-/var/cache/korvaposto-windows}"
 jobs="${KORVA_WINDOWS_JOBS:-$(nproc)}"
 # Bumped whenever the way the pieces are built changes, so an old cache is not taken for a new one.
-recipe=1
+recipe=2
 
 log() { printf '[windows] %s\n' "$*" >&2; }
 # Runs a step with its output in a log file, and shows the end of that log when it fails.
@@ -143,7 +143,7 @@ if [ ! -f "$work/qt.done" ]; then
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF -DQT_BUILD_TOOLS_WHEN_CROSSCOMPILING=OFF \
     -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF -DFEATURE_vulkan=OFF \
     -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=ON \
-    -DFEATURE_printsupport=OFF -DFEATURE_testlib=ON -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON \
+    -DFEATURE_printsupport=ON -DFEATURE_testlib=ON -DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON \
     -DFEATURE_sql_odbc=ON -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF -DFEATURE_sql_ibase=OFF \
     -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF -DFEATURE_system_sqlite=OFF -DFEATURE_system_zlib=OFF \
     -DFEATURE_zstd=OFF -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DFEATURE_icu=OFF \

@@ -3,6 +3,7 @@
 # Without a display it runs on a virtual X server and saves a screenshot of the main window.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/tools/lib.sh"
 build="${KORVA_BUILD_DIR:-$root/build}"
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
@@ -15,19 +16,15 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 shot="${KORVA_SCREENSHOT:-$root/korvaposto-screenshot.png}"
-display=":$(( 90 + RANDOM % 100 ))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill "$app_pid" 2>/dev/null || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
-sleep 1
-DISPLAY="$display" "$exe" &
-app_pid=$!
+start_xvfb 90
+"$exe" &
+on_exit "kill $! 2>/dev/null"
 sleep "${KORVA_SCREENSHOT_DELAY:-4}"
 # No window manager runs here to maximise it: capture the main window itself, at its design size.
-window="$(DISPLAY="$display" xwininfo -root -tree | awk '/"KORVA Posto/ {print $1; exit}')"
+window="$(xwininfo -root -tree | awk '/"KORVA Posto/ {print $1; exit}')"
 if [ -n "$window" ]; then
-  DISPLAY="$display" xwd -id "$window" -silent | convert xwd:- "$shot"
+  xwd -id "$window" -silent | convert xwd:- "$shot"
 else
-  DISPLAY="$display" xwd -root -silent | convert xwd:- "$shot"
+  xwd -root -silent | convert xwd:- "$shot"
 fi
-echo "No display here: KORVAPosto ran on the virtual X server $display; screenshot of its main window saved to $shot"
+echo "No display here: KORVAPosto ran on the virtual X server $DISPLAY; screenshot of its main window saved to $shot"

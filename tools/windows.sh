@@ -15,8 +15,8 @@ zipfile="$out/KORVAPosto-windows-x64.zip"
 shots=0
 [ "${1:-}" = "--screenshots" ] && shots=1
 
-log() { printf '[windows] %s\n' "$*" >&2; }
-elapsed() { printf '%dm%02ds' $(( ($(date +%s) - $1) / 60 )) $(( ($(date +%s) - $1) % 60 )); }
+KORVA_LOG_TAG=windows
+. "$root/tools/lib.sh"
 begin=$(date +%s)
 
 KORVA_WINDOWS=1 "$root/tools/install-deps.sh"
@@ -65,15 +65,8 @@ log "package written in $(elapsed "$t"): $zipfile ($(du -h "$zipfile" | cut -f1)
 export WINEPREFIX="$out/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-display=":$(( 200 + RANDOM % 100 ))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY="$display"
+start_xvfb 200
+on_exit "wineserver -k >/dev/null 2>&1"
 t=$(date +%s)
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1

@@ -9,7 +9,8 @@ jobs="${KORVA_WINDOWS_JOBS:-$(nproc)}"
 # Bumped whenever the way the pieces are built changes, so an old cache is not taken for a new one.
 recipe=2
 
-log() { printf '[windows] %s\n' "$*" >&2; }
+KORVA_LOG_TAG=windows
+. "$here/../lib.sh"
 # Runs a step with its output in a log file, and shows the end of that log when it fails.
 step() {
   local name="$1"; shift
@@ -19,7 +20,6 @@ step() {
     exit 1
   fi
 }
-elapsed() { printf '%dm%02ds' $(( ($(date +%s) - $1) / 60 )) $(( ($(date +%s) - $1) % 60 )); }
 
 # apt-get source needs a deb-src entry for the archive the machine already uses. The security archive is
 # left out: its newer sources are not always served beside its binaries (a 404), and the main archive's

@@ -26,7 +26,7 @@ private:
 };
 
 void TestDemoData::init() {
-    QFile demo(QStringLiteral(KORVA_SCHEMA_DIR "/../../../tools/demo-data.sql"));
+    QFile demo(QStringLiteral(KORVA_SOURCE_DIR "/tools/demo-data.sql"));
     QVERIFY2(demo.open(QIODevice::ReadOnly), qPrintable(demo.fileName()));
     db = std::make_unique<TestDatabase>();
     db->exec(QString::fromUtf8(demo.readAll()));
@@ -140,7 +140,7 @@ void TestDemoData::demoFileIsOwnerOnly() {
 #endif
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("Dravix.db"));
-    QCOMPARE(QProcess::execute("bash", {KORVA_SCHEMA_DIR "/../../../tools/make-demo-db.sh", file}), 0);
+    QCOMPARE(QProcess::execute("bash", {KORVA_SOURCE_DIR "/tools/make-demo-db.sh", file}), 0);
     QCOMPARE(QFile::permissions(file) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
 }
 

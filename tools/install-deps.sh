@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-odbc qt6-translations-l10n
   libxlsxwriter-dev libsqlite3-dev sqlite3 unixodbc unixodbc-dev tdsodbc libsqliteodbc
-  fonts-wine fonts-dejavu-core
+  fonts-wine fonts-dejavu-core clang-format
   xvfb x11-apps x11-utils imagemagick xauth unzip python3
 )
 # The Windows package: MinGW-w64 with POSIX threads, Wine, and what building Qt and SQLite from source needs.

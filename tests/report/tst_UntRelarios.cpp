@@ -1088,9 +1088,12 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     QTimer ticks;
     const QProgressBar* bar = report.control<QProgressBar>("exportProgress");
     bool barShown = false;
+    QStringList barTexts;
     connect(&ticks, &QTimer::timeout, [&] {
         ++repaintChances;
         barShown = barShown || (bar->isVisible() && bar->maximum() == 4500);
+        if (bar->isVisible() && !barTexts.contains(bar->text()))
+            barTexts.append(bar->text());
     });
     ticks.start(0);
     // A second press arriving while the export runs must not start another one.
@@ -1104,6 +1107,12 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     QCOMPARE(filesIn(report.exportFolder.path()).size(), 1);
     QVERIFY(repaintChances >= 3);
     QVERIFY(barShown);
+    // The bar counts the rows written, then says the file is being finished.
+    QVERIFY(barTexts.value(0).startsWith(QLatin1String("Exportando: ")));
+    const QRegularExpression barText(
+        QStringLiteral("^(Exportando: \\d+ de 4500 linhas|Finalizando a planilha\\.\\.\\.)$"));
+    for (const QString& text : barTexts)
+        QVERIFY2(barText.match(text).hasMatch(), qPrintable(text));
     QVERIFY(bar->isHidden());
     KORVA_SKIP_WITHOUT_UNZIP();
     const Workbook book = readWorkbook(report.shell.opened.first().toLocalFile());

@@ -2,6 +2,7 @@
 
 #include "ui_UntRelarios.h"
 
+#include "ExportRun.h"
 #include "MarkDelegate.h"
 #include "QueryTableModel.h"
 #include "ReportImages.h"
@@ -23,12 +24,7 @@
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QShowEvent>
-#include <QTimer>
 #include <QUrl>
-
-#include <atomic>
-#include <exception>
-#include <thread>
 
 namespace {
 const QString caution = QStringLiteral("Atenção!");
@@ -386,36 +382,10 @@ void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo) {
     const ExportSummary summary = exportSummary();
     const QString folder = exportFolder.isEmpty() ? temporaryFolder() : exportFolder;
 
-    // The workbook is written on a worker from the rows already read, while this thread keeps the window
-    // painted and the bar moving; the result is only read until the worker is done, and input stays out.
+    // The workbook is written from the rows already read while the window stays painted and the bar moves.
     ExportBar bar(*ui->exportProgress, qrConsulta->rowCount());
-    std::atomic<int> written{0};
-    std::atomic<bool> finishing{false};
-    QString path;
-    std::exception_ptr failure;
-    QEventLoop waiting;
-    const Query& rows = *qrConsulta;
-    std::thread worker([&] {
-        try {
-            path = exportWorkbook(folder, sTitulo, columns, rows, summary,
-                                  {[&](int count) { written = count; }, [&] { finishing = true; }});
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    QTimer showProgress;
-    connect(&showProgress, &QTimer::timeout, this, [&] {
-        if (finishing)
-            bar.finishing();
-        else
-            bar.rowsWritten(written);
-    });
-    showProgress.start(50);
-    waiting.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    const ExportRun run(folder, sTitulo, columns, *qrConsulta, summary);
+    const QString path = run.exec({[&bar](int rows) { bar.rowsWritten(rows); }, [&bar] { bar.finishing(); }});
 
     if (qrConsulta->rowCount() > 0) {
         qrConsulta->setCurrentRow(qrConsulta->rowCount() - 1);

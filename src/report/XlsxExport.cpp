@@ -419,13 +419,17 @@ QString exportWorkbook(const QString& folder, const QString& title, const QList<
     // shows them too.
     if (rowCount > 0) {
         const lxw_row_t totalsRow = lxw_row_t(rowCount + 1);
+        bool labelled = false;
         for (int c = 0; c < columnCount; ++c) {
             if (!columns.at(c).summed || columns.at(c).field < 0)
                 continue;
-            if (c > 0 && !columns.at(c - 1).summed) {
+            // One label for the row, in the cell before its first sum: the cells between sums belong to
+            // columns of their own, such as the unit value.
+            if (!labelled && c > 0) {
                 worksheet_write_string(sheet, totalsRow, lxw_col_t(c - 1), "Total", bold);
                 widest[std::size_t(c - 1)] = std::max(widest[std::size_t(c - 1)], 5);
             }
+            labelled = true;
             double sum = 0;
             for (int r = 0; r < rowCount; ++r)
                 sum += rows.number(r, columns.at(c).field);

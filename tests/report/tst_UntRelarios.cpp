@@ -835,6 +835,9 @@ void tst_UntRelarios::exportWritesATypedWorkbook() {
                                           "m.IDPosto = 7 AND m.ID_EMPRESA = 10 AND m.Empresa = 4 AND "
                                           "m.DtEmissao LIKE '2024-03-15%'");
     QCOMPARE(book.cell(QStringLiteral("G8")).value, QStringLiteral("Total"));
+    // One label for the row, before its first sum; under the other columns the row holds nothing.
+    for (const char* empty : {"A8", "B8", "C8", "D8", "E8", "F8", "I8", "K8", "L8", "M8"})
+        QVERIFY2(!book.has(QLatin1String(empty)), empty);
     QCOMPARE(book.cell(QStringLiteral("H8")).formula, QStringLiteral("SUM(H2:H7)"));
     QCOMPARE(book.cell(QStringLiteral("J8")).formula, QStringLiteral("SUM(J2:J7)"));
     QCOMPARE(QueryTableModel::decimalText(book.cell(QStringLiteral("H8")).value.toDouble()),
@@ -1085,9 +1088,12 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     QTimer ticks;
     const QProgressBar* bar = report.control<QProgressBar>("exportProgress");
     bool barShown = false;
+    QStringList barTexts;
     connect(&ticks, &QTimer::timeout, [&] {
         ++repaintChances;
         barShown = barShown || (bar->isVisible() && bar->maximum() == 4500);
+        if (bar->isVisible() && !barTexts.contains(bar->text()))
+            barTexts.append(bar->text());
     });
     ticks.start(0);
     // A second press arriving while the export runs must not start another one.
@@ -1101,6 +1107,12 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     QCOMPARE(filesIn(report.exportFolder.path()).size(), 1);
     QVERIFY(repaintChances >= 3);
     QVERIFY(barShown);
+    // The bar counts the rows written, then says the file is being finished.
+    QVERIFY(barTexts.value(0).startsWith(QLatin1String("Exportando: ")));
+    const QRegularExpression barText(
+        QStringLiteral("^(Exportando: \\d+ de 4500 linhas|Finalizando a planilha\\.\\.\\.)$"));
+    for (const QString& text : barTexts)
+        QVERIFY2(barText.match(text).hasMatch(), qPrintable(text));
     QVERIFY(bar->isHidden());
     KORVA_SKIP_WITHOUT_UNZIP();
     const Workbook book = readWorkbook(report.shell.opened.first().toLocalFile());

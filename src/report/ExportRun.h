@@ -1,0 +1,30 @@
+#pragma once
+
+#include "XlsxExport.h"
+
+#include <QList>
+#include <QString>
+
+class Query;
+
+// One workbook written on a worker thread from a result that stays open and is only read meanwhile. The
+// calling thread waits in a local event loop that keeps the windows painted and user input out; it is told
+// there how far the worker is, and a failure on the worker is thrown again on it.
+class ExportRun final {
+    Q_DISABLE_COPY_MOVE(ExportRun)
+
+public:
+    ExportRun(QString folder, QString title, QList<ExportColumn> columns, const Query& rows,
+              ExportSummary summary);
+
+    // Writes the workbook and returns its path. `shown` is called on this thread now and then while the
+    // worker writes: with the rows written so far, then once the file is being finished.
+    QString exec(const ExportProgress& shown) const;
+
+private:
+    QString folder;
+    QString title;
+    QList<ExportColumn> columns;
+    const Query& rows;
+    ExportSummary summary;
+};

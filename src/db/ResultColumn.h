@@ -14,7 +14,7 @@
 // Reading a large result makes no object per cell, and closing it frees a handful of blocks.
 class ResultColumn final {
 public:
-    explicit ResultColumn(EngineDialect::TextReading reading = {}) : reading(reading) {}
+    explicit ResultColumn(EngineDialect::TextReading reading) : reading(reading) {}
 
     // Hands a value over from the driver, typing its text as the column's reading says.
     void append(const QVariant& value);

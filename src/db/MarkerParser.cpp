@@ -5,8 +5,8 @@
 namespace {
 
 bool endsName(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char(',') ||
-           c == QLatin1Char(';') || c == QLatin1Char(')');
+    return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+           c == QLatin1Char(',') || c == QLatin1Char(';') || c == QLatin1Char(')');
 }
 
 int nameIndex(const QStringList& names, const QString& name) {

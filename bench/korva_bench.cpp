@@ -13,7 +13,9 @@
 #include "common/Services.h"
 #include "common/Station.h"
 #include "common/WaitIndicator.h"
+#include "db/StoredValues.h"
 #include "db/UntConexao.h"
+#include "format/DisplayPatterns.h"
 #include "fueling/UntLancamento.h"
 #include "report/QueryTableModel.h"
 #include "report/UntPesqEmpresas.h"
@@ -270,7 +272,7 @@ PreparedCell prepared(const QVariant& value) {
         cell.kind = PreparedCell::Kind::DateTime;
         cell.moment = {t.date().year(), t.date().month(),  t.date().day(),
                        t.time().hour(), t.time().minute(), t.time().second() + t.time().msec() / 1000.0};
-    } else if (isNumber(value)) {
+    } else if (StoredValues::isNumber(value)) {
         cell.kind = PreparedCell::Kind::Number;
         cell.number = value.toDouble();
     } else {
@@ -346,11 +348,11 @@ double writerAlone(const PreparedSheet& prepared, const QString& path) {
     lxw_format* bold = workbook_add_format(workbook);
     format_set_bold(bold);
     lxw_format* dateFormat = workbook_add_format(workbook);
-    format_set_num_format(dateFormat, "dd/mm/yyyy hh:mm:ss");
+    format_set_num_format(dateFormat, DisplayPatterns::sheetDateTime);
     lxw_format* numberFormat = workbook_add_format(workbook);
-    format_set_num_format(numberFormat, "#,##0.00");
+    format_set_num_format(numberFormat, DisplayPatterns::sheetDecimal);
     lxw_format* boldNumber = workbook_add_format(workbook);
-    format_set_num_format(boldNumber, "#,##0.00");
+    format_set_num_format(boldNumber, DisplayPatterns::sheetDecimal);
     format_set_bold(boldNumber);
     const lxw_col_t columns = lxw_col_t(prepared.titles.size());
     for (lxw_col_t c = 0; c < columns; ++c)

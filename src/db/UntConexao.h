@@ -1,5 +1,10 @@
 #pragma once
 
+#include "ConnectionSettings.h"
+#include "DatabaseError.h"
+#include "EngineDialect.h"
+#include "SqlServerLogin.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QSqlDatabase>
@@ -10,40 +15,7 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <vector>
-
-// A failure reported by the database or the query object; what() is the provider's or library's message.
-class DatabaseError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-    explicit DatabaseError(const QString& message) : std::runtime_error(message.toStdString()) {}
-};
-
-// A SQL Server login through ODBC.
-struct SqlServerLogin {
-    QString driver; // the ODBC driver's name: FreeTDS, or one of Microsoft's ("SQL Server", ...)
-    QString host;
-    int port = 1700;
-    QString catalog;
-    QString user;
-    QString password;
-};
-
-// Where to connect. The program reads it from its connection file; tests hand in their own.
-struct ConnectionSettings {
-    enum class Engine { SQLite, SqlServer };
-    Engine engine = Engine::SQLite;
-    QString driver;       // "QSQLITE" or "QODBC"
-    QString databaseName; // SQLite file, or a complete ODBC connection string
-    QString embeddedFile; // the embedded engine's file, which must exist before the connection opens
-    QString unusable;     // why these settings cannot be used; every open fails with it
-    static ConnectionSettings sqliteFile(const QString& path);
-    static ConnectionSettings sqliteThroughOdbc(const QString& path);
-    // The connection string the named driver needs: FreeTDS takes the port as a key of its own, Microsoft's
-    // drivers take it after the host and a comma.
-    static ConnectionSettings sqlServer(const SqlServerLogin& login);
-};
 
 // The data module: owns the one connection ADODravix.
 class TdmConexao final : public QObject {
@@ -60,6 +32,8 @@ public:
     void close();
     QSqlDatabase& ADODravix() { return db; }
     ConnectionSettings::Engine engine() const { return settings.engine; }
+    // Whatever differs between the engines, for this connection's engine.
+    const EngineDialect& dialect() const { return *engineDialect; }
 
     void beginTransaction();
     // A failed commit throws; inTransaction() then says whether the engine still holds the transaction.
@@ -68,7 +42,7 @@ public:
     void rollback();
     bool inTransaction() const { return transactionOpen; }
 
-    // The one place where statements in SQL Server's dialect are adapted to the embedded engine.
+    // A statement in SQL Server's dialect as this connection's engine reads it.
     QString adaptStatement(const QString& statement) const;
 
     // Sees every statement as sent, with its placeholder values, before it runs (measuring, diagnostics).
@@ -86,6 +60,7 @@ private:
 
     StatementObserver statementObserver;
     ConnectionSettings settings;
+    std::unique_ptr<const EngineDialect> engineDialect;
     QString connectionName;
     QSqlDatabase db;
     bool transactionOpen = false;

@@ -1,7 +1,9 @@
 #include "QueryTableModel.h"
 
 #include "ReportImages.h"
+#include "db/StoredValues.h"
 #include "db/UntConexao.h"
+#include "format/DisplayPatterns.h"
 #include "format/UntProcedimentos.h"
 
 #include <QDateTime>
@@ -11,48 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
-
-bool isNumber(const QVariant& value) {
-    switch (value.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
-namespace {
-
-bool isWhole(const QVariant& value) {
-    return isNumber(value) && value.metaType().id() != QMetaType::Double &&
-           value.metaType().id() != QMetaType::Float;
-}
-
-// Server decimals may arrive as text, with a point or a comma.
-bool numberOf(const QVariant& value, double& number) {
-    if (isNumber(value)) {
-        number = value.toDouble();
-        return true;
-    }
-    if (value.metaType().id() != QMetaType::QString)
-        return false;
-    QString text = value.toString().trimmed();
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    number = QLocale::c().toDouble(text, &ok);
-    return ok;
-}
-} // namespace
+#include <optional>
 
 QueryTableModel::Reset::Reset(QueryTableModel& model) : model(model) {
     model.beginResetModel();
@@ -138,20 +99,21 @@ QString QueryTableModel::displayText(const QVariant& value, bool decimal) {
     case QMetaType::QDateTime: {
         const QDateTime moment = value.toDateTime();
         if (moment.time() == QTime(0, 0))
-            return moment.toString(QStringLiteral("dd/MM/yyyy"));
-        return moment.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+            return moment.toString(DisplayPatterns::date);
+        return moment.toString(DisplayPatterns::dateTime);
     }
     case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+        return value.toDate().toString(DisplayPatterns::date);
     default:
         break;
     }
-    double number = 0;
-    if (decimal && numberOf(value, number))
-        return decimalText(number);
-    if (isWhole(value))
+    if (decimal) {
+        if (const std::optional<double> number = StoredValues::numberOf(value))
+            return decimalText(*number);
+    }
+    if (StoredValues::isWholeNumber(value))
         return QString::number(value.toLongLong());
-    if (isNumber(value))
+    if (StoredValues::isNumber(value))
         return generalText(value.toDouble());
     return value.toString();
 }
@@ -184,10 +146,10 @@ QVariant QueryTableModel::data(const QModelIndex& index, int role) const {
     case Qt::FontRole:
         return column.bold ? QVariant(boldFont) : QVariant();
     case Qt::TextAlignmentRole: {
-        double number = 0;
         const bool rightAligned =
-            field >= 0 && (column.decimal ? numberOf(query.value(index.row(), field), number)
-                                          : isNumber(query.value(index.row(), field)));
+            field >= 0 &&
+            (column.decimal ? StoredValues::numberOf(query.value(index.row(), field)).has_value()
+                            : StoredValues::isNumber(query.value(index.row(), field)));
         return int(Qt::AlignVCenter | (rightAligned ? Qt::AlignRight : Qt::AlignLeft));
     }
     default:

@@ -13,9 +13,6 @@
 class Query;
 class QTableView;
 
-// Whether a cell holds a number of one of the numeric types (not a number written as text).
-bool isNumber(const QVariant& value);
-
 // How a grid column shows a field of the result.
 struct GridColumn {
     using Mark = std::function<QPixmap(const Query& query, int row)>;

@@ -1,8 +1,8 @@
 #include "XlsxExport.h"
 
-#include "QueryTableModel.h"
-
+#include "db/StoredValues.h"
 #include "db/UntConexao.h"
+#include "format/DisplayPatterns.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -23,15 +23,15 @@
 namespace {
 constexpr int rowsBetweenReports = 1024;
 constexpr double widestColumn = 100;
-const char* const dateTimeFormat = "dd/mm/yyyy hh:mm:ss";
-const char* const decimalFormat = "#,##0.00";
+const char* const dateTimeFormat = DisplayPatterns::sheetDateTime;
+const char* const decimalFormat = DisplayPatterns::sheetDecimal;
 
 enum class CellKind { Empty, Number, DateTime, Text };
 
 CellKind kindOf(const QVariant& value) {
     if (!value.isValid() || value.isNull())
         return CellKind::Empty;
-    if (isNumber(value))
+    if (StoredValues::isNumber(value))
         return CellKind::Number;
     switch (value.metaType().id()) {
     case QMetaType::Bool:
@@ -50,9 +50,9 @@ CellKind kindOf(const QVariant& value) {
 
 QString textOf(const QVariant& value) {
     if (value.metaType().id() == QMetaType::QDateTime)
-        return value.toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+        return value.toDateTime().toString(DisplayPatterns::dateTime);
     if (value.metaType().id() == QMetaType::QDate)
-        return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+        return value.toDate().toString(DisplayPatterns::date);
     return value.toString();
 }
 
@@ -126,13 +126,6 @@ int numberLength(double value, bool decimal) {
     return std::snprintf(text, sizeof text, "%.15g", value);
 }
 
-int digitsAt(QStringView text, int from, int count) {
-    int value = 0;
-    for (int i = from; i < from + count; ++i)
-        value = value * 10 + (text.at(i).unicode() - '0');
-    return value;
-}
-
 // The sheet's cells of one result row, written straight from the query's columns.
 class RowWriter final {
 public:
@@ -161,16 +154,15 @@ public:
             return numberLength(number, source.decimal);
         }
         case Query::Cell::Kind::DateTimeText: {
-            const QStringView t = cell.text;
-            if (digitsAt(t, 0, 4) >= 1900) {
-                lxw_datetime moment{digitsAt(t, 0, 4),  digitsAt(t, 5, 2),
-                                    digitsAt(t, 8, 2),  digitsAt(t, 11, 2),
-                                    digitsAt(t, 14, 2), digitsAt(t, 17, 2) + digitsAt(t, 20, 3) / 1000.0};
+            const StoredValues::DateTimeParts at = StoredValues::dateTimeParts(cell.text);
+            if (at.year >= 1900) {
+                lxw_datetime moment{at.year, at.month,  at.day,
+                                    at.hour, at.minute, at.second + at.msec / 1000.0};
                 worksheet_write_datetime(sheet, row, column, &moment, dateFormat);
                 return int(qstrlen(dateTimeFormat));
             }
-            writeText(row, column, t);
-            return int(t.size());
+            writeText(row, column, cell.text);
+            return int(cell.text.size());
         }
         case Query::Cell::Kind::Text:
             writeText(row, column, cell.text);

@@ -70,8 +70,6 @@ private slots:
     void periodBounds();
     void storedValueKinds_data() { TestDatabase::addDriverRows(true); }
     void storedValueKinds();
-    void topRewrite_data();
-    void topRewrite();
     void previousOdometer_data() { TestDatabase::addDriverRows(true); }
     void previousOdometer();
     void staticCursor_data() { TestDatabase::addDriverRows(true); }
@@ -445,39 +443,6 @@ void TestUntConexao::storedValueKinds() {
     QCOMPARE(row.value("n"), QVariant("null"));
     QCOMPARE(row.value("e"), QVariant("integer"));
     QCOMPARE(row.value("Empresa"), QVariant(qlonglong(4)));
-}
-
-void TestUntConexao::topRewrite_data() {
-    QTest::addColumn<bool>("embedded");
-    QTest::addColumn<QString>("statement");
-    QTest::addColumn<QString>("adapted");
-    QTest::newRow("TOP(1) becomes a trailing LIMIT")
-        << true << "SELECT TOP(1) KmAtual \r\nFROM ZeltoMov\r\nORDER BY DtEmissao DESC\r\n"
-        << "SELECT KmAtual \r\nFROM ZeltoMov\r\nORDER BY DtEmissao DESC\r\nLIMIT 1";
-    QTest::newRow("TOP n without parentheses") << true << "select top 25 * from ZeltoMov;"
-                                               << "select * from ZeltoMov\r\nLIMIT 25";
-    QTest::newRow("DISTINCT TOP") << true << "SELECT DISTINCT TOP (3) Placa FROM VeiculosNovo"
-                                  << "SELECT DISTINCT Placa FROM VeiculosNovo\r\nLIMIT 3";
-    QTest::newRow("a column named like TOP stays") << true << "SELECT TOPO FROM t"
-                                                   << "SELECT TOPO FROM t";
-    QTest::newRow("no TOP stays") << true << "SELECT * FROM ZeltoMov"
-                                  << "SELECT * FROM ZeltoMov";
-    QTest::newRow("the server keeps its TOP") << false << "SELECT TOP(1) KmAtual FROM ZeltoMov"
-                                              << "SELECT TOP(1) KmAtual FROM ZeltoMov";
-}
-
-void TestUntConexao::topRewrite() {
-    QFETCH(bool, embedded);
-    QFETCH(QString, statement);
-    QFETCH(QString, adapted);
-    ConnectionSettings settings = ConnectionSettings::sqliteFile(QStringLiteral("/nonexistent/Dravix.db"));
-    if (!embedded) {
-        settings.engine = ConnectionSettings::Engine::SqlServer;
-        settings.driver = QStringLiteral("QODBC");
-        settings.embeddedFile.clear();
-    }
-    const TdmConexao connection(settings);
-    QCOMPARE(connection.adaptStatement(statement), adapted);
 }
 
 void TestUntConexao::previousOdometer() {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "SqlServerLogin.h"
+
+#include <QString>
+
+// Where to connect. The program reads it from its connection file; tests hand in their own.
+struct ConnectionSettings {
+    enum class Engine { SQLite, SqlServer };
+    Engine engine = Engine::SQLite;
+    QString driver;       // "QSQLITE" or "QODBC"
+    QString databaseName; // SQLite file, or a complete ODBC connection string
+    QString embeddedFile; // the embedded engine's file, which must exist before the connection opens
+    QString unusable;     // why these settings cannot be used; every open fails with it
+    static ConnectionSettings sqliteFile(const QString& path);
+    static ConnectionSettings sqliteThroughOdbc(const QString& path);
+    // The connection string the named driver needs: FreeTDS takes the port as a key of its own, Microsoft's
+    // drivers take it after the host and a comma.
+    static ConnectionSettings sqlServer(const SqlServerLogin& login);
+
+    // The options the Qt driver is opened with; empty when it takes none.
+    QString connectOptions() const;
+};

@@ -2,7 +2,7 @@
 """Checks that every #include under src/ runs the allowed way between rooms.
 
 format and db are at the bottom (db may use format), common above them, fueling and report above common and
-never each other, app at the top. A header of src/db whose first comment line says it is private to the room
+never each other, app at the top. A header of src/db that says "Private to src/db" in its first lines
 may be included only from src/db. Usage: check-includes.py <src folder>. Prints each forbidden include as
 file:line and exits 1 when there is any.
 """
@@ -19,7 +19,7 @@ ALLOWED = {
     "app": {"app", "fueling", "report", "common", "db", "format"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
-PRIVATE = re.compile(r"^//.*\bprivate to the database room\b", re.IGNORECASE)
+PRIVATE = re.compile(r"^//\s*Private to src/db\b")
 
 
 def room_of(path, src):

@@ -11,17 +11,6 @@
 
 namespace {
 
-// One data row per driver and case, named "<driver>: <case>".
-void addRowsPerDriver(const QStringList& cases, const std::function<void(QTestData&, int)>& fill) {
-    for (const QString& driver : TestDatabase::drivers()) {
-        for (int i = 0; i < cases.size(); ++i) {
-            QTestData& row = QTest::addRow("%s: %s", qPrintable(driver), qPrintable(cases.at(i)));
-            row << driver;
-            fill(row, i);
-        }
-    }
-}
-
 void setLines(Query& query, const QStringList& lines) {
     query.close();
     query.clearSql();
@@ -56,31 +45,31 @@ private slots:
     void markers_data();
     void markers();
     void plainColon();
-    void valuesKeptAcrossTextChanges_data() { TestDatabase::addDriverRows(true); }
+    void valuesKeptAcrossTextChanges_data() { TestDatabase::addDriverRows(); }
     void valuesKeptAcrossTextChanges();
     void unknownNames_data();
     void unknownNames();
     void readings_data();
     void readings();
-    void computedColumnsReadAlike_data() { TestDatabase::addDriverRows(true); }
+    void computedColumnsReadAlike_data() { TestDatabase::addDriverRows(); }
     void computedColumnsReadAlike();
-    void dateTimeRoundTrip_data() { TestDatabase::addDriverRows(true); }
+    void dateTimeRoundTrip_data() { TestDatabase::addDriverRows(); }
     void dateTimeRoundTrip();
     void periodBounds_data();
     void periodBounds();
-    void storedValueKinds_data() { TestDatabase::addDriverRows(true); }
+    void storedValueKinds_data() { TestDatabase::addDriverRows(); }
     void storedValueKinds();
-    void previousOdometer_data() { TestDatabase::addDriverRows(true); }
+    void previousOdometer_data() { TestDatabase::addDriverRows(); }
     void previousOdometer();
-    void staticCursor_data() { TestDatabase::addDriverRows(true); }
+    void staticCursor_data() { TestDatabase::addDriverRows(); }
     void staticCursor();
     void transactions_data();
     void transactions();
-    void closedConnectionReopensOnQuery_data() { TestDatabase::addDriverRows(true); }
+    void closedConnectionReopensOnQuery_data() { TestDatabase::addDriverRows(); }
     void closedConnectionReopensOnQuery();
     void unreachableDatabase_data();
     void unreachableDatabase();
-    void statementErrorsCarryProviderMessage_data() { TestDatabase::addDriverRows(true); }
+    void statementErrorsCarryProviderMessage_data() { TestDatabase::addDriverRows(); }
     void statementErrorsCarryProviderMessage();
     void fuelingCompanyTrigger_data();
     void fuelingCompanyTrigger();
@@ -144,7 +133,7 @@ void TestUntConexao::markers_data() {
     QStringList names;
     for (const Case& c : cases)
         names.append(QString::fromLatin1(c.name));
-    addRowsPerDriver(names, [&](QTestData& row, int i) {
+    TestDatabase::addDriverRows(names, [&](QTestData& row, int i) {
         row << cases.at(i).lines << QString::fromLatin1(cases.at(i).bindAs) << cases.at(i).parameters;
     });
 }
@@ -303,7 +292,7 @@ void TestUntConexao::readings_data() {
     QStringList names;
     for (const Case& c : cases)
         names.append(QString::fromLatin1(c.name));
-    addRowsPerDriver(names, [&](QTestData& row, int i) {
+    TestDatabase::addDriverRows(names, [&](QTestData& row, int i) {
         const Case& c = cases.at(i);
         row << QString::fromLatin1(c.field) << (c.text ? QString::fromLatin1(c.text) : longText) << c.real
             << c.null;
@@ -386,7 +375,7 @@ void TestUntConexao::periodBounds_data() {
                                 "2026-10-06 12:00:00.000", "2026-10-07 23:59:59.000",
                                 "2026-10-07 23:59:59.500", "2026-10-08 00:00:00.000"};
     const QList<bool> listed = {false, true, true, true, false, false};
-    addRowsPerDriver({"last moment of the day before", "first moment of the first day", "a day inside",
+    TestDatabase::addDriverRows({"last moment of the day before", "first moment of the first day", "a day inside",
                       "23:59:59 of the last day", "later within the last second", "the day after"},
                      [&](QTestData& row, int i) { row << stamps.at(i) << listed.at(i); });
 }
@@ -511,7 +500,7 @@ void TestUntConexao::transactions_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QString>("ending");
     QTest::addColumn<qlonglong>("stored");
-    addRowsPerDriver(
+    TestDatabase::addDriverRows(
         {"commit keeps the row", "rollback discards the row", "rollback after a failed statement"},
         [](QTestData& row, int i) {
             const QStringList endings = {"commit", "rollback", "failure"};
@@ -637,7 +626,7 @@ void TestUntConexao::fuelingCompanyTrigger_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<bool>("given");
     QTest::addColumn<QVariant>("company");
-    addRowsPerDriver({"left empty takes the vehicle's company", "given stays"},
+    TestDatabase::addDriverRows({"left empty takes the vehicle's company", "given stays"},
                      [](QTestData& row, int i) { row << (i == 1) << QVariant(qlonglong(i == 1 ? 99 : 3)); });
 }
 
@@ -670,7 +659,7 @@ void TestUntConexao::textComparisonIgnoresCase_data() {
     };
     const QStringList values = {"abc1234", "%alfa%", ""};
     const QList<int> rows = {1, 1, 1};
-    addRowsPerDriver({"plate typed in lower case", "like on part of a name", "fuel names grouped"},
+    TestDatabase::addDriverRows({"plate typed in lower case", "like on part of a name", "fuel names grouped"},
                      [&](QTestData& row, int i) { row << statements.at(i) << values.at(i) << rows.at(i); });
 }
 

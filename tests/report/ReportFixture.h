@@ -27,19 +27,6 @@ namespace fixture {
 inline const Station station{QStringLiteral("11222333000181"), 7};
 inline const QDate today(2024, 3, 15);
 
-// The drivers the database tests run over on this machine; the others are reported once and left out.
-inline QStringList usableDrivers() {
-    QStringList usable;
-    for (const QString& driver : TestDatabase::drivers()) {
-        const QString why = TestDatabase::unavailableReason(driver);
-        if (why.isEmpty())
-            usable.append(driver);
-        else
-            qInfo("No %s rows: %s", qPrintable(driver), qPrintable(why));
-    }
-    return usable;
-}
-
 inline void addClients(TestDatabase& db) {
     db.exec(QStringLiteral(R"(
 INSERT INTO Empresas (id, razao, cnpj) VALUES

@@ -80,6 +80,7 @@ void tst_UntPesqEmpresas::showingListsEveryClientOfTheStation_data() {
 
 void tst_UntPesqEmpresas::showingListsEveryClientOfTheStation() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     SearchWindow search(driver);
     search.fiNome()->setText(QStringLiteral("left from last time"));
     search.show();
@@ -98,7 +99,7 @@ void tst_UntPesqEmpresas::typingFiltersTheList_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("backspaces");
     QTest::addColumn<QStringList>("listed");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: part inside a name", d)
@@ -126,6 +127,7 @@ void tst_UntPesqEmpresas::typingFiltersTheList() {
     QFETCH(QString, typed);
     QFETCH(int, backspaces);
     QFETCH(QStringList, listed);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     SearchWindow search(driver);
     search.show();
 
@@ -144,6 +146,7 @@ void tst_UntPesqEmpresas::clientLinkedTwiceIsListedTwice_data() {
 
 void tst_UntPesqEmpresas::clientLinkedTwiceIsListedTwice() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     SearchWindow search(driver);
     search.db.exec(QStringLiteral("INSERT INTO ZeltoPostos (id, id_empresa, Cnpj, Senha, nome) VALUES "
                                   "(7, 10, '11222333000181', 'senha', 'Posto Korva Centro')"));
@@ -158,7 +161,7 @@ void tst_UntPesqEmpresas::closingHandsOverTheRowTheUserWasOn_data() {
     QTest::addColumn<int>("clickedRow");
     QTest::addColumn<QString>("closing");
     QTest::addColumn<QString>("chosenRazao");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: double-click on a row", d)
@@ -183,6 +186,7 @@ void tst_UntPesqEmpresas::closingHandsOverTheRowTheUserWasOn() {
     QFETCH(int, clickedRow);
     QFETCH(QString, closing);
     QFETCH(QString, chosenRazao);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     SearchWindow search(driver);
     search.show();
     QTest::keyClicks(search.fiNome(), typed);
@@ -218,6 +222,7 @@ void tst_UntPesqEmpresas::databaseErrorLeavesTheListEmpty_data() {
 
 void tst_UntPesqEmpresas::databaseErrorLeavesTheListEmpty() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     SearchWindow search(driver);
     search.show();
     QCOMPARE(search.razoes(), everyClient);

@@ -285,7 +285,7 @@ void tst_UntRelarios::clientCodeCheckedOnLeaving_data() {
     QTest::addColumn<bool>("focusBack");
     const QString previous = QStringLiteral("nome anterior");
     const QString alfa = QStringLiteral("Transportes Alfa Ltda");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: served client", d) << driver << "10" << false << alfa << "" << false;
@@ -311,6 +311,7 @@ void tst_UntRelarios::clientCodeCheckedOnLeaving() {
     QFETCH(QString, name);
     QFETCH(QString, box);
     QFETCH(bool, focusBack);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     report.show();
     report.name()->setText(QStringLiteral("nome anterior"));
@@ -342,7 +343,7 @@ void tst_UntRelarios::clientPickedInTheSearchWindow_data() {
     QTest::addColumn<QString>("closing");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("name");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: double-click picks the row", d) << driver << "" << 1 << "double-click"
@@ -367,6 +368,7 @@ void tst_UntRelarios::clientPickedInTheSearchWindow() {
     QFETCH(QString, closing);
     QFETCH(QString, code);
     QFETCH(QString, name);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     report.show();
     QTest::keyClicks(report.code(), QStringLiteral("10"));
@@ -423,7 +425,7 @@ void tst_UntRelarios::statusFilterChangesListAndTotalsNotSummary_data() {
     QTest::addColumn<QStringList>("listedHours");
     QTest::addColumn<QString>("qtde");
     QTest::addColumn<QString>("total");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: registered only (empty key)", d)
@@ -447,6 +449,7 @@ void tst_UntRelarios::statusFilterChangesListAndTotalsNotSummary() {
     QFETCH(QStringList, listedHours);
     QFETCH(QString, qtde);
     QFETCH(QString, total);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addStatusFuelings(report.db);
     report.show();
@@ -471,7 +474,7 @@ void tst_UntRelarios::listedRowsReadAcross_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("shown");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: registered fueling", d)
@@ -502,6 +505,7 @@ void tst_UntRelarios::listedRowsReadAcross() {
     QFETCH(QString, driver);
     QFETCH(int, row);
     QFETCH(QString, shown);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addStatusFuelings(report.db);
     report.show();
@@ -516,7 +520,7 @@ void tst_UntRelarios::periodBoundsAreWholeDays_data() {
     QTest::addColumn<QDate>("to");
     QTest::addColumn<QString>("shown");
     const QDate before = today.addDays(-2);
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: last second of the last day", d)
@@ -540,6 +544,7 @@ void tst_UntRelarios::periodBoundsAreWholeDays() {
     QFETCH(QDate, from);
     QFETCH(QDate, to);
     QFETCH(QString, shown);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addFueling(report.db, 100, stored, 150.5, 900, QStringLiteral("DIESEL S10"));
     report.show();
@@ -639,6 +644,7 @@ void tst_UntRelarios::fuelSummingToZeroQuantityKeepsTheSummary_data() {
 
 void tst_UntRelarios::fuelSummingToZeroQuantityKeepsTheSummary() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addFueling(report.db, 100, at(QTime(8, 0)), 40, 240, QStringLiteral("DIESEL S10"));
     addFueling(report.db, 100, at(QTime(9, 0)), 10, 12, QStringLiteral("ARLA 32"));
@@ -684,7 +690,7 @@ void tst_UntRelarios::failedRunRestoresTheWindow_data() {
     QTest::addColumn<QString>("breakSql");
     QTest::addColumn<QString>("mendSql");
     QTest::addColumn<QString>("error");
-    for (const QString& driver : usableDrivers()) {
+    for (const QString& driver : TestDatabase::drivers()) {
         const QByteArray name = driver.toUtf8();
         const char* d = name.constData();
         QTest::addRow("%s: statement fails on the server", d)
@@ -709,6 +715,7 @@ void tst_UntRelarios::failedRunRestoresTheWindow() {
     QFETCH(QString, breakSql);
     QFETCH(QString, mendSql);
     QFETCH(QString, error);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addStatusFuelings(report.db);
     report.show();
@@ -748,6 +755,7 @@ void tst_UntRelarios::failedSummaryKeepsTheListAndTotals_data() {
 
 void tst_UntRelarios::failedSummaryKeepsTheListAndTotals() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addStatusFuelings(report.db);
     report.show();
@@ -790,6 +798,7 @@ void tst_UntRelarios::exportWritesATypedWorkbook_data() {
 
 void tst_UntRelarios::exportWritesATypedWorkbook() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addStatusFuelings(report.db);
     report.show();
@@ -1128,6 +1137,7 @@ void tst_UntRelarios::fuelingStoredByTheFuelingWindowIsReported_data() {
 
 void tst_UntRelarios::fuelingStoredByTheFuelingWindowIsReported() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     ReportWindow report(driver);
     addFuelingCatalogue(report.db);
     NoWait wait;

@@ -208,13 +208,18 @@ QString TestDatabase::unavailableReason(const QString& driver) {
     return reason;
 }
 
-void TestDatabase::addDriverRows(bool includeUnavailable) {
+void TestDatabase::addDriverRows() {
     QTest::addColumn<QString>("driver");
+    for (const QString& driver : drivers())
+        QTest::newRow(qPrintable(driver)) << driver;
+}
+
+void TestDatabase::addDriverRows(const QStringList& cases, const std::function<void(QTestData&, int)>& fill) {
     for (const QString& driver : drivers()) {
-        const QString why = unavailableReason(driver);
-        if (why.isEmpty() || includeUnavailable)
-            QTest::newRow(qPrintable(driver)) << driver;
-        else
-            qInfo("No %s row: %s", qPrintable(driver), qPrintable(why));
+        for (int i = 0; i < cases.size(); ++i) {
+            QTestData& row = QTest::addRow("%s: %s", qPrintable(driver), qPrintable(cases.at(i)));
+            row << driver;
+            fill(row, i);
+        }
     }
 }

@@ -9,8 +9,10 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
+class QTestData;
 struct sqlite3;
 
 // A fresh embedded database made from the schema in its own temporary file, with the program's connection
@@ -43,9 +45,12 @@ public:
     static QStringList drivers();
     // Empty when the driver can be used here; otherwise why not, for a QSKIP.
     static QString unavailableReason(const QString& driver);
-    // Adds the column `QString driver` and one data row per driver. Unavailable drivers get no row unless
-    // asked for; a test that takes them must skip them (KORVA_SKIP_UNAVAILABLE_DRIVER).
-    static void addDriverRows(bool includeUnavailable = false);
+    // The one way the database tests run per connection: the column `QString driver` and a data row per
+    // driver (named by it), or per driver and case ("<driver>: <case>", `fill` adding the case's values to
+    // the row of case i). Every driver gets its rows, installed or not: a test that takes them starts with
+    // KORVA_SKIP_UNAVAILABLE_DRIVER(driver), so a missing one shows as skipped, with the reason.
+    static void addDriverRows();
+    static void addDriverRows(const QStringList& cases, const std::function<void(QTestData&, int)>& fill);
 
 private:
     QString driverName;

@@ -31,7 +31,6 @@ public:
     bool isOpen() const;
     void close();
     QSqlDatabase& ADODravix() { return db; }
-    ConnectionSettings::Engine engine() const { return settings.engine; }
     // Whatever differs between the engines, for this connection's engine.
     const EngineDialect& dialect() const { return *engineDialect; }
 

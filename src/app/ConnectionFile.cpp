@@ -25,6 +25,10 @@ QString readOrDefault(const IniFile& ini, const QString& key, const QString& bui
     return value.isEmpty() ? buildValue : value;
 }
 
+bool isAnswer(const QString& value, const char* answer) {
+    return value.compare(QString::fromUtf8(answer), Qt::CaseInsensitive) == 0;
+}
+
 QString wrongValue(const IniFile& ini, const QString& key, const QString& value, const QString& expected) {
     return QStringLiteral("O arquivo de conexão %1 tem um valor inválido na chave \"%2\" da seção [%3]: "
                           "\"%4\". %5 Corrija o arquivo e abra o programa de novo.")
@@ -54,14 +58,38 @@ ConnectionSettings readFile(const QString& executableFolder) {
             wrongValue(ini, QStringLiteral("Banco"), engine, QStringLiteral("Use SQLSERVER ou SQLITE.")));
 
     SqlServerLogin login;
-    const QString port = readOrDefault(ini, QStringLiteral("Porta"), QString::number(login.port));
-    bool isNumber = false;
-    login.port = port.toInt(&isNumber);
-    if (!isNumber || login.port < 1 || login.port > 65535 || port.startsWith(QLatin1Char('+')))
-        throw FileError(wrongValue(ini, QStringLiteral("Porta"), port,
-                                   QStringLiteral("A porta é um número de 1 a 65535.")));
     login.driver = readOrDefault(ini, QStringLiteral("Driver"), QStringLiteral(KORVA_ODBC_DRIVER));
     login.host = ini.readString(section, QStringLiteral("Servidor"), QStringLiteral(KORVA_SQLSERVER_HOST));
+    // A named instance (HOST\INSTANCE) without a port is found through the server's browser service.
+    const bool namedInstance = login.host.contains(QLatin1Char('\\'));
+    const QString port = ini.readString(section, QStringLiteral("Porta"), QString());
+    if (port.isEmpty()) {
+        login.port = namedInstance ? 0 : login.port;
+    } else {
+        bool isNumber = false;
+        login.port = port.toInt(&isNumber);
+        if (!isNumber || login.port < 1 || login.port > 65535 || port.startsWith(QLatin1Char('+')))
+            throw FileError(wrongValue(ini, QStringLiteral("Porta"), port,
+                                       QStringLiteral("A porta é um número de 1 a 65535.")));
+    }
+    const QString encryption = ini.readString(section, QStringLiteral("Criptografia"), QString());
+    if (isAnswer(encryption, "sim"))
+        login.encryption = SqlServerLogin::Encryption::Required;
+    else if (isAnswer(encryption, "opcional"))
+        login.encryption = SqlServerLogin::Encryption::Optional;
+    else if (isAnswer(encryption, "não") || isAnswer(encryption, "nao"))
+        login.encryption = SqlServerLogin::Encryption::Off;
+    else if (!encryption.isEmpty())
+        throw FileError(wrongValue(ini, QStringLiteral("Criptografia"), encryption,
+                                   QStringLiteral("Use sim, não ou opcional.")));
+    const QString trust = ini.readString(section, QStringLiteral("ConfiarCertificado"), QString());
+    if (isAnswer(trust, "sim"))
+        login.trustServerCertificate = true;
+    else if (isAnswer(trust, "não") || isAnswer(trust, "nao"))
+        login.trustServerCertificate = false;
+    else if (!trust.isEmpty())
+        throw FileError(
+            wrongValue(ini, QStringLiteral("ConfiarCertificado"), trust, QStringLiteral("Use sim ou não.")));
     login.catalog =
         ini.readString(section, QStringLiteral("Catalogo"), QStringLiteral(KORVA_SQLSERVER_CATALOG));
     login.user = ini.readString(section, QStringLiteral("Usuario"), QStringLiteral(KORVA_SQLSERVER_USER));

@@ -6,15 +6,78 @@ namespace {
 
 const QString odbcDriver = QStringLiteral("QODBC");
 
-// A value inside an ODBC connection string, braced when it holds a character the syntax reserves.
+bool needsBraces(const QString& value) {
+    return value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
+           value.contains(QLatin1Char('}')) || value.contains(QLatin1Char('=')) || value != value.trimmed();
+}
+
+// A value inside an ODBC connection string as the ODBC standard (and Microsoft's drivers) read it: braced
+// when it holds a character the syntax reserves, a "}" inside doubled.
 QString odbcValue(const QString& value) {
-    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
-        value.contains(QLatin1Char('}')) || value != value.trimmed()) {
-        QString escaped = value;
-        escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-        return QLatin1Char('{') + escaped + QLatin1Char('}');
+    if (!needsBraces(value))
+        return value;
+    QString escaped = value;
+    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return QLatin1Char('{') + escaped + QLatin1Char('}');
+}
+
+// The same for FreeTDS, whose parser ends a braced value at the first "}" followed by ";" (or the end) and
+// takes a doubled "}" as two: braced as it is. A value holding "};" cannot be written for it at all.
+QString freeTdsValue(const QString& value, const QString& what, QString& unusable) {
+    if (!needsBraces(value))
+        return value;
+    if (value.contains(QLatin1String("};")) && unusable.isEmpty())
+        unusable = QStringLiteral("%1 do banco de dados contém \"};\", que o driver FreeTDS não consegue "
+                                  "receber. Troque esse valor no servidor e no arquivo de conexão.")
+                       .arg(what);
+    return QLatin1Char('{') + value + QLatin1Char('}');
+}
+
+QString yesNo(bool yes) {
+    return yes ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+QString freeTdsString(const SqlServerLogin& login, const QString& driverName, QString& unusable) {
+    QString text = QStringLiteral("DRIVER={%1};Server=%2;")
+                       .arg(driverName, freeTdsValue(login.host, QStringLiteral("O servidor"), unusable));
+    if (login.port > 0)
+        text += QStringLiteral("Port=%1;").arg(login.port);
+    text += QStringLiteral("Database=%1;UID=%2;PWD=%3;TDS_Version=7.4;ClientCharset=UTF-8")
+                .arg(freeTdsValue(login.catalog, QStringLiteral("O catálogo"), unusable),
+                     freeTdsValue(login.user, QStringLiteral("O usuário"), unusable),
+                     freeTdsValue(login.password, QStringLiteral("A senha"), unusable));
+    using Encryption = SqlServerLogin::Encryption;
+    switch (login.encryption) {
+    case Encryption::Required:
+        text += QStringLiteral(";Encryption=require");
+        break;
+    case Encryption::Optional:
+        text += QStringLiteral(";Encryption=request");
+        break;
+    case Encryption::Off:
+        text += QStringLiteral(";Encryption=off");
+        break;
+    case Encryption::DriverDefault:
+        break;
     }
-    return value;
+    // FreeTDS checks the server's certificate only against a CA file of its configuration; it has no key
+    // for trusting it, so the choice changes nothing here.
+    return text;
+}
+
+QString microsoftString(const SqlServerLogin& login, const QString& driverName) {
+    const QString server =
+        login.port > 0 ? login.host + QLatin1Char(',') + QString::number(login.port) : login.host;
+    QString text = QStringLiteral("DRIVER={%1};SERVER=%2;DATABASE=%3;UID=%4;PWD=%5")
+                       .arg(driverName, odbcValue(server), odbcValue(login.catalog), odbcValue(login.user),
+                            odbcValue(login.password));
+    // Driver 18 reads "no" as Optional (encrypted when the server asks for it) and has no way to refuse
+    // encryption, so "off" is "no" too.
+    if (login.encryption != SqlServerLogin::Encryption::DriverDefault)
+        text += QStringLiteral(";Encrypt=") + yesNo(login.encryption == SqlServerLogin::Encryption::Required);
+    if (login.trustServerCertificate)
+        text += QStringLiteral(";TrustServerCertificate=") + yesNo(*login.trustServerCertificate);
+    return text;
 }
 
 } // namespace
@@ -23,19 +86,13 @@ ConnectionSettings ConnectionSettings::sqlServer(const SqlServerLogin& login) {
     ConnectionSettings settings;
     settings.engine = Engine::SqlServer;
     settings.driver = odbcDriver;
+    // The driver's name is read by the driver manager, which follows the standard.
     QString driverName = login.driver;
     driverName.replace(QStringLiteral("}"), QStringLiteral("}}"));
     if (login.driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
-        settings.databaseName =
-            QStringLiteral("DRIVER={%1};Server=%2;Port=%3;Database=%4;UID=%5;PWD=%6;"
-                           "TDS_Version=7.4;ClientCharset=UTF-8")
-                .arg(driverName, odbcValue(login.host), QString::number(login.port), odbcValue(login.catalog),
-                     odbcValue(login.user), odbcValue(login.password));
+        settings.databaseName = freeTdsString(login, driverName, settings.unusable);
     else
-        settings.databaseName =
-            QStringLiteral("DRIVER={%1};SERVER=%2;DATABASE=%3;UID=%4;PWD=%5")
-                .arg(driverName, odbcValue(login.host + QLatin1Char(',') + QString::number(login.port)),
-                     odbcValue(login.catalog), odbcValue(login.user), odbcValue(login.password));
+        settings.databaseName = microsoftString(login, driverName);
     return settings;
 }
 

@@ -14,8 +14,9 @@ struct ConnectionSettings {
     QString unusable;     // why these settings cannot be used; every open fails with it
     static ConnectionSettings sqliteFile(const QString& path);
     static ConnectionSettings sqliteThroughOdbc(const QString& path);
-    // The connection string the named driver needs: FreeTDS takes the port as a key of its own, Microsoft's
-    // drivers take it after the host and a comma.
+    // The connection string the named driver needs, each value quoted the way that driver reads it: FreeTDS
+    // takes the port and its encryption as keys of its own, Microsoft's drivers the port after the host and
+    // a comma. Without a port the driver finds a named instance (HOST\INSTANCE) itself.
     static ConnectionSettings sqlServer(const SqlServerLogin& login);
 
     // The options the Qt driver is opened with; empty when it takes none.

@@ -42,6 +42,10 @@ public:
     // How the texts of one result column are read: asked once per column, before its first row.
     virtual TextReading textReading(const QSqlField& field) const = 0;
 
+    // The typed text as a LIKE pattern of this engine: "%" and "_" stay wildcards, every other character
+    // stands for itself.
+    virtual QString likePattern(const QString& typed) const = 0;
+
     // A bound value in the form the engine reads the same whatever its session settings: NULL typed, small
     // integers as int, date-times as wireDateTime writes them.
     QVariant wireValue(const QVariant& value) const;

@@ -1,8 +1,8 @@
 #include "SqlServerDialect.h"
 
 #include "DatabaseError.h"
-#include "StoredValues.h"
 
+#include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -11,10 +11,25 @@ QString SqlServerDialect::adaptStatement(const QString& statement) const {
 }
 
 void SqlServerDialect::prepareSession(QSqlDatabase& db) const {
-    QSqlQuery setFormat(db);
-    if (!setFormat.exec(QStringLiteral("SET DATEFORMAT ymd")))
+    QSqlQuery collation(db);
+    // Forward-only, so the driver sends a plain batch rather than opening a cursor for it.
+    collation.setForwardOnly(true);
+    if (!collation.exec(QStringLiteral(
+            "SELECT DB_NAME(), CONVERT(nvarchar(128), DATABASEPROPERTYEX(DB_NAME(), 'Collation'))")))
+        throw DatabaseError(DatabaseError::providerMessage(
+            collation.lastError(), QStringLiteral("Unable to ask the catalog's collation")));
+    const bool answered = collation.next();
+    const QString catalog = answered ? collation.value(0).toString() : QString();
+    const QString name = answered ? collation.value(1).toString() : QString();
+    // Collation names say _CS for case-sensitive, _BIN and _BIN2 for binary comparison.
+    if (name.contains(QLatin1String("_CS"), Qt::CaseInsensitive) ||
+        name.contains(QLatin1String("_BIN"), Qt::CaseInsensitive))
         throw DatabaseError(
-            DatabaseError::providerMessage(setFormat.lastError(), QStringLiteral("SET DATEFORMAT failed")));
+            QStringLiteral("O catálogo %1 compara nomes e textos levando em conta maiúsculas e minúsculas "
+                           "(agrupamento %2), e o programa precisa de um catálogo que não as distinga "
+                           "(um agrupamento _CI_, como Latin1_General_CI_AS). Peça ao administrador do "
+                           "banco de dados um catálogo assim.")
+                .arg(catalog, name));
 }
 
 bool SqlServerDialect::holdsTransaction(QSqlDatabase& db) const {
@@ -27,6 +42,12 @@ EngineDialect::TextReading SqlServerDialect::textReading(const QSqlField&) const
     return {};
 }
 
+QString SqlServerDialect::likePattern(const QString& typed) const {
+    QString pattern = typed;
+    pattern.replace(QStringLiteral("["), QStringLiteral("[[]"));
+    return pattern;
+}
+
 QVariant SqlServerDialect::wireDateTime(const QDateTime& moment) const {
-    return StoredValues::dateTimeText(moment);
+    return moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
 }

@@ -8,14 +8,18 @@ public:
     SqlServerDialect() = default;
 
     QString adaptStatement(const QString& statement) const override;
-    // Date-times travel as "yyyy-MM-dd ..." text; a login whose language reads dates day first would
-    // otherwise swap day and month.
+    // Refuses a catalog that compares names and texts with regard to case: the program spells some columns
+    // in another case than the catalog's definition, and a bare "Invalid column name" in the middle of a
+    // fueling would say nothing to the station.
     void prepareSession(QSqlDatabase& db) const override;
     bool holdsTransaction(QSqlDatabase& db) const override;
     // The server types every column itself.
     TextReading textReading(const QSqlField& field) const override;
+    // "[" opens a character class in T-SQL's LIKE; written as "[[]" it is the letter itself.
+    QString likePattern(const QString& typed) const override;
 
 protected:
-    // As the stored text, which the session's date format reads year first.
+    // ISO 8601 with a "T": the one text form of a datetime that SET LANGUAGE and SET DATEFORMAT never change
+    // (a "yyyy-MM-dd hh:mm:ss" text is read year-day-month by a login whose language puts the day first).
     QVariant wireDateTime(const QDateTime& moment) const override;
 };

@@ -37,6 +37,10 @@ EngineDialect::TextReading SqliteDialect::textReading(const QSqlField& field) co
     return TextReading{true, untyped};
 }
 
+QString SqliteDialect::likePattern(const QString& typed) const {
+    return typed;
+}
+
 QVariant SqliteDialect::wireDateTime(const QDateTime& moment) const {
     return StoredValues::dateTimeText(moment);
 }

@@ -41,6 +41,31 @@ private slots:
             << "QODBC"
             << "DRIVER={FreeTDS};Server=srv-frota;Port=1700;Database=Dravix;UID=tarvone;PWD=kesi;"
                "TDS_Version=7.4;ClientCharset=UTF-8";
+        QTest::newRow("FreeTDS: reserved characters braced, a brace inside kept single")
+            << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=s\r\nDriver=FreeTDS\r\nSenha=a;b}=c\r\n")
+            << "QODBC"
+            << "DRIVER={FreeTDS};Server=s;Port=1700;Database=Dravix;UID=tarvone;PWD={a;b}=c};"
+               "TDS_Version=7.4;ClientCharset=UTF-8";
+        QTest::newRow("FreeTDS: named instance without a port, encryption when offered")
+            << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=srv\\FROTA\r\nDriver=FreeTDS\r\n"
+                          "Criptografia=opcional\r\nConfiarCertificado=sim\r\n")
+            << "QODBC"
+            << "DRIVER={FreeTDS};Server=srv\\FROTA;Database=Dravix;UID=tarvone;PWD=kesi;TDS_Version=7.4;"
+               "ClientCharset=UTF-8;Encryption=request";
+        QTest::newRow("Microsoft's driver: named instance, encrypted, certificate trusted")
+            << QByteArray(
+                   "[Conexao]\r\nBanco=SQLSERVER\r\nServidor=srv\\FROTA\r\nDriver=ODBC Driver 18 for SQL "
+                   "Server\r\nCriptografia=Sim\r\nConfiarCertificado=sim\r\n")
+            << "QODBC"
+            << "DRIVER={ODBC Driver 18 for SQL "
+               "Server};SERVER=srv\\FROTA;DATABASE=Dravix;UID=tarvone;PWD=kesi;"
+               "Encrypt=yes;TrustServerCertificate=yes";
+        QTest::newRow("Microsoft's driver: a port given wins over the instance; no encryption")
+            << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=srv\\FROTA\r\nPorta=1433\r\nDriver=SQL "
+                          "Server\r\nCriptografia=n\xe3o\r\nConfiarCertificado=nao\r\n")
+            << "QODBC"
+            << "DRIVER={SQL Server};SERVER=srv\\FROTA,1433;DATABASE=Dravix;UID=tarvone;PWD=kesi;"
+               "Encrypt=no;TrustServerCertificate=no";
         QTest::newRow("driver name with a brace")
             << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=s\r\nDriver=ODBC {x}\r\nSenha=\r\n")
             << "QODBC"
@@ -87,6 +112,22 @@ private slots:
             << "O arquivo de conexão <file> tem um valor inválido na chave \"Porta\" da seção [Conexao]: "
                "\"70000\". A porta é um número de 1 a 65535." +
                    fix;
+        QTest::newRow("unknown encryption choice")
+            << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nCriptografia=talvez\r\n")
+            << "O arquivo de conexão <file> tem um valor inválido na chave \"Criptografia\" da seção "
+               "[Conexao]: "
+               "\"talvez\". Use sim, não ou opcional." +
+                   fix;
+        QTest::newRow("unknown certificate choice")
+            << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nConfiarCertificado=1\r\n")
+            << "O arquivo de conexão <file> tem um valor inválido na chave \"ConfiarCertificado\" da seção "
+               "[Conexao]: \"1\". Use sim ou não." +
+                   fix;
+        QTest::newRow("a password FreeTDS cannot receive")
+            << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nDriver=FreeTDS\r\nSenha=ab};c\r\n")
+            << "A senha do banco de dados contém \"};\", que o driver FreeTDS não consegue receber. Troque "
+               "esse "
+               "valor no servidor e no arquivo de conexão.";
         QTest::newRow("unreadable file")
             << QByteArray()
             << "Não foi possível ler o arquivo de conexão <file>. Verifique se ele existe e pode "

@@ -1,9 +1,12 @@
 #include "BuildConfig.h"
+#include "TdsStandIn.h"
 #include "TestDatabase.h"
 #include "db/UntConexao.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,6 +74,8 @@ private slots:
     void unreachableDatabase();
     void statementErrorsCarryProviderMessage_data() { TestDatabase::addDriverRows(); }
     void statementErrorsCarryProviderMessage();
+    void whatSqlServerReceives_data();
+    void whatSqlServerReceives();
     void fuelingCompanyTrigger_data();
     void fuelingCompanyTrigger();
     void textComparisonIgnoresCase_data();
@@ -374,10 +379,11 @@ void TestUntConexao::periodBounds_data() {
     const QStringList stamps = {"2026-10-04 23:59:59.999", "2026-10-05 00:00:00.000",
                                 "2026-10-06 12:00:00.000", "2026-10-07 23:59:59.000",
                                 "2026-10-07 23:59:59.500", "2026-10-08 00:00:00.000"};
-    const QList<bool> listed = {false, true, true, true, false, false};
-    TestDatabase::addDriverRows({"last moment of the day before", "first moment of the first day", "a day inside",
-                      "23:59:59 of the last day", "later within the last second", "the day after"},
-                     [&](QTestData& row, int i) { row << stamps.at(i) << listed.at(i); });
+    const QList<bool> listed = {false, true, true, true, true, false};
+    TestDatabase::addDriverRows({"last moment of the day before", "first moment of the first day",
+                                 "a day inside", "23:59:59 of the last day", "later within the last second",
+                                 "the day after"},
+                                [&](QTestData& row, int i) { row << stamps.at(i) << listed.at(i); });
 }
 
 void TestUntConexao::periodBounds() {
@@ -389,9 +395,12 @@ void TestUntConexao::periodBounds() {
     db.exec(QStringLiteral("INSERT INTO ZeltoMov (IDVeiculo, DtEmissao) VALUES (7, '%1')").arg(stamp));
 
     Query query(db.connection());
-    setLines(query, {"SELECT * FROM ZeltoMov", "WHERE ZeltoMov.DtEmissao  between :pdtaini and :pdtafim"});
+    // The period as the report binds it: from the first day's midnight up to, not including, the midnight
+    // after the last day.
+    setLines(query, {"SELECT * FROM ZeltoMov",
+                     "WHERE ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim"});
     query.bindDateTime(QStringLiteral("pDtaIni"), QDateTime(QDate(2026, 10, 5), QTime(0, 0, 0)));
-    query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(QDate(2026, 10, 7), QTime(23, 59, 59)));
+    query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(QDate(2026, 10, 8), QTime(0, 0, 0)));
     query.open();
     QCOMPARE(query.rowCount(), listed ? 1 : 0);
 }
@@ -622,12 +631,129 @@ void TestUntConexao::statementErrorsCarryProviderMessage() {
     QVERIFY(!query.isOpen());
 }
 
+// What reaches SQL Server through FreeTDS, checked on the wire of the TDS stand-in: the server's answers
+// follow its documentation, the client's requests are FreeTDS's own.
+void TestUntConexao::whatSqlServerReceives_data() {
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("password"); // null: the stand-in's own
+    QTest::addColumn<QString>("instance"); // reached by name, without a port
+    QTest::addColumn<int>("encryption");   // SqlServerLogin::Encryption
+    QTest::addColumn<QString>("request");  // the kind of the first request checked
+    QTest::addColumn<QString>("key");      // its field; "value": the last bound value
+    QTest::addColumn<QString>("expected"); // a regular expression over it
+    QTest::addColumn<QString>("failure");  // part of the connection's error; empty: none
+    const int byDriver = int(SqlServerLogin::Encryption::DriverDefault);
+    // Every login language reads this form alike; "2026-03-05 14:30:15.250" is 3 May under a day-first one.
+    QTest::newRow("a date-time in the one form every login language reads alike")
+        << QByteArray("[]") << QString() << QString() << byDriver << "rpc"
+        << "value"
+        << R"(^2026-03-05T14:30:15\.250$)"
+        << "";
+    QTest::newRow("password with ; } = blanks and accents reaches the login as typed")
+        << QByteArray("[]") << " a;b}c = ção }}x" << QString() << byDriver << "login"
+        << "password"
+        << R"(^ a;b\}c = ção \}\}x$)"
+        << "";
+    QTest::newRow("named instance without a port, found through the browser service")
+        << QByteArray("[]") << QString() << "FROTA" << byDriver << "browser"
+        << "instance"
+        << "^FROTA$"
+        << "";
+    QTest::newRow("encryption required, refused by a server without it")
+        << QByteArray("[]") << QString() << QString() << int(SqlServerLogin::Encryption::Required)
+        << "prelogin"
+        << "encryption"
+        << "^1$"
+        << "Unable to connect";
+    QTest::newRow("encryption when the server offers it")
+        << QByteArray("[]") << QString() << QString() << int(SqlServerLogin::Encryption::Optional)
+        << "prelogin"
+        << "encryption"
+        << "^0$"
+        << "";
+    QTest::newRow("no encryption") << QByteArray("[]") << QString() << QString()
+                                   << int(SqlServerLogin::Encryption::Off) << "prelogin"
+                                   << "encryption"
+                                   << "^2$"
+                                   << "";
+    const QByteArray collation =
+        R"js([{"match": "DATABASEPROPERTYEX", "columns": [{"name": "db", "type": "nvarchar(128)"},
+               {"name": "c", "type": "nvarchar(128)"}], "rows": [["KORVA", "%1"]]}])js";
+    QTest::newRow("case-sensitive catalog refused at once, in Portuguese")
+        << QByteArray(collation).replace("%1", "Latin1_General_CS_AS") << QString() << QString() << byDriver
+        << "batch"
+        << "statement"
+        << "DATABASEPROPERTYEX"
+        << "O catálogo KORVA compara nomes e textos levando em conta maiúsculas e minúsculas "
+           "(agrupamento Latin1_General_CS_AS)";
+    QTest::newRow("binary catalog refused") << QByteArray(collation).replace("%1", "Latin1_General_BIN2")
+                                            << QString() << QString() << byDriver << "batch"
+                                            << "statement"
+                                            << "DATABASEPROPERTYEX"
+                                            << "(agrupamento Latin1_General_BIN2)";
+    QTest::newRow("case-insensitive catalog opens")
+        << QByteArray(collation).replace("%1", "SQL_Latin1_General_CP1_CI_AS") << QString() << QString()
+        << byDriver << "batch"
+        << "statement"
+        << "DATABASEPROPERTYEX"
+        << "";
+}
+
+void TestUntConexao::whatSqlServerReceives() {
+    QFETCH(QByteArray, script);
+    QFETCH(QString, password);
+    QFETCH(QString, instance);
+    QFETCH(int, encryption);
+    QFETCH(QString, request);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    QFETCH(QString, failure);
+    const QString why = TdsStandIn::unavailableReason();
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    TdsStandIn server(script, 60, instance);
+    SqlServerLogin login = server.login();
+    if (!password.isNull())
+        login.password = password;
+    if (!instance.isEmpty()) {
+        login.host += QLatin1Char('\\') + instance;
+        login.port = 0;
+    }
+    login.encryption = SqlServerLogin::Encryption(encryption);
+    TdmConexao connection(ConnectionSettings::sqlServer(login));
+
+    const QString error = errorOf([&] {
+        Query query(connection);
+        setLines(query, {"SELECT ID FROM ZeltoMov WHERE DtEmissao >= :pDtaIni"});
+        query.bindDateTime(QStringLiteral("pDtaIni"), QDateTime(QDate(2026, 3, 5), QTime(14, 30, 15, 250)));
+        query.open();
+    });
+    if (failure.isEmpty())
+        QCOMPARE(error, QStringLiteral("(no error)"));
+    else
+        QVERIFY2(error.contains(failure), qPrintable(error));
+
+    const QList<QJsonObject> received = server.requests();
+    const auto first = std::find_if(received.begin(), received.end(), [&](const QJsonObject& r) {
+        return r.value("kind").toString() == request &&
+               (key != "statement" || r.value(key).toString().contains(expected)) &&
+               (key != "value" || !r.value("parameters").toArray().isEmpty());
+    });
+    QVERIFY2(first != received.end(), qPrintable(QStringLiteral("no %1 request").arg(request)));
+    const QJsonValue field = key == "value"
+                                 ? first->value("parameters").toArray().last().toObject().value("value")
+                                 : first->value(key);
+    const QString text = field.isDouble() ? QString::number(field.toInt()) : field.toString();
+    QVERIFY2(QRegularExpression(expected).match(text).hasMatch(), qPrintable(text));
+}
+
 void TestUntConexao::fuelingCompanyTrigger_data() {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<bool>("given");
     QTest::addColumn<QVariant>("company");
-    TestDatabase::addDriverRows({"left empty takes the vehicle's company", "given stays"},
-                     [](QTestData& row, int i) { row << (i == 1) << QVariant(qlonglong(i == 1 ? 99 : 3)); });
+    TestDatabase::addDriverRows(
+        {"left empty takes the vehicle's company", "given stays"},
+        [](QTestData& row, int i) { row << (i == 1) << QVariant(qlonglong(i == 1 ? 99 : 3)); });
 }
 
 void TestUntConexao::fuelingCompanyTrigger() {
@@ -659,8 +785,9 @@ void TestUntConexao::textComparisonIgnoresCase_data() {
     };
     const QStringList values = {"abc1234", "%alfa%", ""};
     const QList<int> rows = {1, 1, 1};
-    TestDatabase::addDriverRows({"plate typed in lower case", "like on part of a name", "fuel names grouped"},
-                     [&](QTestData& row, int i) { row << statements.at(i) << values.at(i) << rows.at(i); });
+    TestDatabase::addDriverRows(
+        {"plate typed in lower case", "like on part of a name", "fuel names grouped"},
+        [&](QTestData& row, int i) { row << statements.at(i) << values.at(i) << rows.at(i); });
 }
 
 void TestUntConexao::textComparisonIgnoresCase() {

@@ -38,10 +38,10 @@ bool registeredWithUnixOdbc() {
 
 } // namespace
 
-TdsStandIn::TdsStandIn(const QJsonArray& script, int lifetimeSeconds)
-    : TdsStandIn(QJsonDocument(script).toJson(QJsonDocument::Compact), lifetimeSeconds) {}
+TdsStandIn::TdsStandIn(const QJsonArray& script, int lifetimeSeconds, const QString& instance)
+    : TdsStandIn(QJsonDocument(script).toJson(QJsonDocument::Compact), lifetimeSeconds, instance) {}
 
-TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds) {
+TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds, const QString& instance) {
     const QString why = unavailableReason();
     if (!why.isEmpty())
         throw std::runtime_error(why.toStdString());
@@ -49,9 +49,12 @@ TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds) {
     if (!folder.isValid() || !scriptFile.open(QIODevice::WriteOnly) || scriptFile.write(scriptJson) < 0)
         throw std::runtime_error("Cannot write the stand-in's script in " + folder.path().toStdString());
     scriptFile.close();
-    server.start(python(),
-                 {serverScript, scriptFile.fileName(), folder.filePath(QStringLiteral("requests.jsonl")),
-                  QStringLiteral("--lifetime"), QString::number(lifetimeSeconds)});
+    QStringList arguments{serverScript, scriptFile.fileName(),
+                          folder.filePath(QStringLiteral("requests.jsonl")), QStringLiteral("--lifetime"),
+                          QString::number(lifetimeSeconds)};
+    if (!instance.isEmpty())
+        arguments << QStringLiteral("--instance") << instance;
+    server.start(python(), arguments);
     // The first line the server prints is its port.
     QByteArray line;
     while (!line.endsWith('\n') && server.waitForReadyRead(10000))
@@ -87,6 +90,17 @@ ConnectionSettings TdsStandIn::settings(const QString& catalog, const QString& u
     connection.driver = QStringLiteral("QODBC");
     connection.databaseName = connectionString(catalog, user, password);
     return connection;
+}
+
+SqlServerLogin TdsStandIn::login() const {
+    SqlServerLogin login;
+    login.driver = driver().mid(1, driver().size() - 2);
+    login.host = QStringLiteral("127.0.0.1");
+    login.port = serverPort;
+    login.catalog = QStringLiteral("KORVA");
+    login.user = QStringLiteral("posto");
+    login.password = QStringLiteral("senha");
+    return login;
 }
 
 QList<QJsonObject> TdsStandIn::requests() const {

@@ -18,8 +18,10 @@ class TdsStandIn final {
 
 public:
     // Starts the server and waits for its port; throws std::runtime_error when it does not come up.
-    explicit TdsStandIn(const QJsonArray& script, int lifetimeSeconds = 120);
-    explicit TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds = 120);
+    // With an instance name it also answers the browser service (UDP 1434 on 127.0.0.1) for that instance.
+    explicit TdsStandIn(const QJsonArray& script, int lifetimeSeconds = 120, const QString& instance = {});
+    explicit TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds = 120,
+                        const QString& instance = {});
     // Closes the server's input, which ends it.
     ~TdsStandIn();
 
@@ -32,6 +34,9 @@ public:
     ConnectionSettings settings(const QString& catalog = QStringLiteral("KORVA"),
                                 const QString& user = QStringLiteral("posto"),
                                 const QString& password = QStringLiteral("senha")) const;
+    // The same server as the administrator's connection file would name it, for the program's own
+    // connection string.
+    SqlServerLogin login() const;
     // Every request received so far, oldest first: logins, batches, procedure calls, transaction requests
     // and attentions, as the server recorded them.
     QList<QJsonObject> requests() const;

@@ -24,11 +24,11 @@ transaction-manager requests (3902/3903 with none open; a deadlock victim, 1205,
 answers SELECT @@TRANCOUNT and the driver's question for the timestamp type (sp_datatype_info), keeps
 prepared handles and cursors (sp_prepare, sp_cursoropen, ...), and gives other statements an empty DONE.
 
-Log lines: {"kind": "login" | "batch" | "rpc" | "tm" | "attention", "statement": ..., "procedure": ...,
+Log lines: {"kind": "prelogin" | "browser" | "login" | "batch" | "rpc" | "tm" | "attention", "statement": ..., "procedure": ...,
 "parameters": [{"name": "@P1", "type": "datetime2(7)", "value": "2024-06-01 08:30:15.0000000"}]}, the type
 as the driver declared it on the wire and the value decoded from it.
 
-  tds_standin.py SCRIPT LOG [--port 0] [--lifetime 120]
+  tds_standin.py SCRIPT LOG [--port 0] [--lifetime 120] [--instance NAME]
 The first line on stdout is the port; the server stops after --lifetime seconds or at EOF on stdin.
 [MS-TDS] is https://learn.microsoft.com/en-us/openspecs/windows_protocols/ms-tds/
 """
@@ -369,6 +369,7 @@ class Session(socketserver.BaseRequestHandler):
             while True:
                 kind, data = self.receive()
                 if kind == PRELOGIN:
+                    self.script.record({"kind": "prelogin", "encryption": prelogin_encryption(data)})
                     self.send(self.prelogin_reply())
                 elif kind == LOGIN7:
                     self.login(data)
@@ -429,12 +430,19 @@ class Session(socketserver.BaseRequestHandler):
         tds_version, packet_size = struct.unpack_from("<4xII", data)
         self.packet_size = min(max(packet_size, 512), 32767)
 
-        def text(at):
+        def text(at, unmask=lambda b: b):
             offset, chars = struct.unpack_from("<HH", data, at)
-            return data[offset:offset + 2 * chars].decode("utf-16-le")
+            return bytes(unmask(b) for b in data[offset:offset + 2 * chars]).decode("utf-16-le")
+
+        # The password's bytes travel with their halves swapped and XOR 0xA5, 2.2.6.4.
+        def unmasked(b):
+            b ^= 0xA5
+            return ((b << 4) & 0xF0) | (b >> 4)
         user, database = text(40), text(68) or "master"
-        self.script.record({"kind": "login", "user": user, "database": database, "application": text(48),
-                            "tds_version": "%08x" % tds_version, "packet_size": self.packet_size})
+        self.script.record({"kind": "login", "user": user, "password": text(44, unmasked),
+                            "server": text(52), "language": text(64), "database": database,
+                            "application": text(48), "tds_version": "%08x" % tds_version,
+                            "packet_size": self.packet_size})
         rule = self.script.answer("login", user)
         if rule and self.delay_or_drop(rule):
             return
@@ -675,19 +683,51 @@ class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
 
 
+def prelogin_encryption(data):
+    """The client's ENCRYPTION option of PRELOGIN, [MS-TDS] 2.2.6.5: 0 off, 1 on, 2 not supported, 3 required."""
+    at = 0
+    while at < len(data) and data[at] != 0xFF:
+        token, offset, length = struct.unpack_from(">BHH", data, at)
+        if token == 1 and length:
+            return data[offset]
+        at += 5
+    return None
+
+
+def answer_browser(browser, instance, port, script):
+    """The SQL Server Browser on UDP 1434 for one named instance, [MC-SQLR] 2.2.2 and 2.2.5: a
+    CLNT_UCAST_INST (0x04 and the instance's name) gets an SVR_RESP (0x05, size, the instance's text)."""
+    while True:
+        request, client = browser.recvfrom(4096)
+        asked = request[1:].split(b"\0")[0].decode("latin-1") if request[:1] == b"\x04" else None
+        script.record({"kind": "browser", "instance": asked})
+        if asked is not None and asked.upper() == instance.upper():
+            text = ("ServerName;STANDIN;InstanceName;%s;IsClustered;No;Version;15.0.2000.5;tcp;%d;;"
+                    % (instance, port)).encode("latin-1")
+            browser.sendto(b"\x05" + struct.pack("<H", len(text)) + text, client)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("script")
     parser.add_argument("log")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--instance", help="also answer the browser service on UDP 1434 for this instance")
     options = parser.parse_args()
     with open(options.script, encoding="utf-8") as f:
         rules = json.load(f)
     server = Server(("127.0.0.1", options.port), Session)
+    if options.instance:
+        # Bound before the port is told, so a browser port taken by another run fails the start.
+        browser = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        browser.bind(("127.0.0.1", 1434))
     server.script = Script(rules, options.log)
     print(server.server_address[1], flush=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
+    if options.instance:
+        threading.Thread(target=answer_browser, daemon=True,
+                         args=(browser, options.instance, server.server_address[1], server.script)).start()
     stdin_closed = threading.Event()
     threading.Thread(target=lambda: (sys.stdin.read(), stdin_closed.set()), daemon=True).start()
     stdin_closed.wait(options.lifetime)

@@ -26,6 +26,8 @@ private slots:
     void topRewrite();
     void wireValues_data();
     void wireValues();
+    void likePatterns_data();
+    void likePatterns();
 };
 
 void TestEngineDialect::topRewrite_data() {
@@ -67,8 +69,12 @@ void TestEngineDialect::wireValues_data() {
     const QDateTime moment(QDate(2026, 11, 3), QTime(7, 5, 9, 42));
     for (const QString engine : {"SQLite", "SQL Server"}) {
         const QByteArray name = engine.toUtf8();
-        QTest::addRow("%s: date-time as the stored text", name.constData())
-            << engine << QVariant(moment) << QVariant(QStringLiteral("2026-11-03 07:05:09.042"));
+        // The embedded engine compares the stored text; SQL Server reads ISO 8601 with a T alike under every
+        // login language and SET DATEFORMAT.
+        QTest::addRow("%s: date-time in the engine's fixed form", name.constData())
+            << engine << QVariant(moment)
+            << QVariant(engine == QLatin1String("SQLite") ? QStringLiteral("2026-11-03 07:05:09.042")
+                                                          : QStringLiteral("2026-11-03T07:05:09.042"));
         QTest::addRow("%s: byte as int", name.constData())
             << engine << QVariant::fromValue(quint8(4)) << QVariant(4);
         QTest::addRow("%s: NULL typed as text", name.constData())
@@ -84,6 +90,25 @@ void TestEngineDialect::wireValues() {
     const QVariant wire = EngineDialect::make(settingsFor(engine))->wireValue(bound);
     QCOMPARE(wire.metaType(), sent.metaType());
     QCOMPARE(wire, sent);
+}
+
+void TestEngineDialect::likePatterns_data() {
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("SQL Server: a bracket is the letter itself") << "SQL Server"
+                                                                << "[CENTRO] 50%_"
+                                                                << "[[]CENTRO] 50%_";
+    QTest::newRow("SQLite: only % and _ are special") << "SQLite"
+                                                      << "[CENTRO] 50%_"
+                                                      << "[CENTRO] 50%_";
+}
+
+void TestEngineDialect::likePatterns() {
+    QFETCH(QString, engine);
+    QFETCH(QString, typed);
+    QFETCH(QString, pattern);
+    QCOMPARE(EngineDialect::make(settingsFor(engine))->likePattern(typed), pattern);
 }
 
 QTEST_GUILESS_MAIN(TestEngineDialect)

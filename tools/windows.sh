@@ -55,7 +55,7 @@ for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
 done
 cp "$root/tools/windows/qt.conf" "$stage/"
 # The text files a Windows user opens in Notepad: CR LF lines.
-sed 's/$/\r/' "$root/tools/windows/Conexao.ini" > "$stage/Conexao.ini"
+sed 's/$/\r/' "$root/tools/windows/Conexao.ini" | iconv -f UTF-8 -t WINDOWS-1252 > "$stage/Conexao.ini"
 sed 's/$/\r/' "$root/tools/windows/LEIA-ME.txt" | iconv -f UTF-8 -t WINDOWS-1252 > "$stage/LEIA-ME.txt"
 "$root/tools/make-demo-db.sh" "$stage/Dravix.db"
 (cd "$out" && zip -q -r -X "$zipfile" "$(basename "$stage")")

@@ -133,6 +133,11 @@ integration_cpp="$qt_src/src/plugins/platforms/windows/qwindowsintegration.cpp"
 if ! grep -q 'QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' "$integration_cpp"; then
   sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$integration_cpp"
 fi
+# The Windows print engine names the same DirectWrite font engine.
+print_cpp="$qt_src/src/printsupport/platform/windows/qprintengine_win.cpp"
+if ! grep -q 'QT_CONFIG(directwrite) && QT_CONFIG(direct2d)' "$print_cpp"; then
+  sed -i 's/^#if QT_CONFIG(directwrite)$/#if QT_CONFIG(directwrite) \&\& QT_CONFIG(direct2d)/' "$print_cpp"
+fi
 
 if [ ! -f "$work/qt.done" ]; then
   t=$(date +%s)

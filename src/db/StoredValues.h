@@ -10,7 +10,7 @@
 // The forms values are stored in and handed over by the engines, and how each is read back.
 namespace StoredValues {
 
-// Date-times are stored, and sent to the engines, as this text.
+// The embedded engine stores date-times, and is sent them, as this text (SQL Server gets its own form).
 inline constexpr QStringView dateTimeFormat = u"yyyy-MM-dd HH:mm:ss.zzz";
 
 // The fields of a stored date-time text, read without building a QDateTime.

@@ -20,12 +20,10 @@
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
-#include <QShowEvent>
 
 #include <utility>
 
 namespace {
-const QString attention = QStringLiteral("Atenção!");
 const QString zero = QStringLiteral("0,00");
 const QString blocked = QStringLiteral("BLOQUEADO");
 // The figures of a refusal's detail line are written the Brazilian way whatever the system says.
@@ -144,6 +142,8 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
 TfrmLancamento::~TfrmLancamento() = default;
 
 void TfrmLancamento::connectHandlers() {
+    centreOnShow(*this, Centring::EveryShowing);
+    events->onShow([this] { FormShow(); });
     events->setTabSequence({ui->fiPlaca, ui->btPlaca, ui->lkTipo, ui->fiQtde, ui->fivlTotal, ui->fiKM,
                             ui->fiMatricula, ui->fiSenha, ui->BitBtn1});
     events->onKeyDown(ui->fiPlaca, [this](int key) { fiPlacaKeyDown(key); });
@@ -153,21 +153,11 @@ void TfrmLancamento::connectHandlers() {
     events->onExit(ui->fiKM, [this] { fiKMExit(); });
     events->onExit(ui->fiMatricula, [this] { fiMatriculaExit(); });
 
-    connect(ui->fiPlaca, &QLineEdit::textChanged, this, [this] { forgetLookupOnPlateChange(); });
-    connect(ui->btPlaca, &QPushButton::clicked, this, [this] { events->run([this] { btPlacaClick(); }); });
+    events->onSignal(ui->fiPlaca, &QLineEdit::textChanged, [this] { forgetLookupOnPlateChange(); });
+    events->onClick(ui->btPlaca, [this] { btPlacaClick(); });
     // Only a pick by the user runs the handler; selecting from code does not.
-    connect(ui->lkTipo, &QComboBox::activated, this, [this] { events->run([this] { lkTipoClick(); }); });
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { events->run([this] { BitBtn1Click(); }); });
-}
-
-void TfrmLancamento::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // Restoring from the task bar is spontaneous and resets nothing; only a show from hidden does.
-    if (event->spontaneous())
-        return;
-    if (const QWidget* owner = parentWidget())
-        centreOver(*this, owner->window());
-    events->run([this] { FormShow(); });
+    events->onSignal(ui->lkTipo, &QComboBox::activated, [this] { lkTipoClick(); });
+    events->onClick(ui->BitBtn1, [this] { BitBtn1Click(); });
 }
 
 QString TfrmLancamento::placaText() const {
@@ -200,7 +190,8 @@ void TfrmLancamento::fillFuelList() {
 }
 
 void TfrmLancamento::refuse(const QString& text, QWidget* focus, const QString& detail) {
-    services.messages.show(this, text, attention, Messages::Icon::Exclamation, Messages::Buttons::Ok, detail);
+    services.messages.show(this, text, attentionCaption, Messages::Icon::Exclamation, Messages::Buttons::Ok,
+                           detail);
     if (focus)
         focusOn(focus);
 }
@@ -430,7 +421,7 @@ void TfrmLancamento::fiMatriculaExit() {
     ui->fiNomeMot->clear();
     sSenha.clear();
     motoristaEncontrado.reset();
-    services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attention,
+    services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attentionCaption,
                            Messages::Icon::Error);
     focusOn(ui->fiMatricula);
 }
@@ -504,8 +495,8 @@ void TfrmLancamento::BitBtn1Click() {
                           ui->fiKM, odometerDetail(false));
         if (readInteger(ui->fiKmTotal->text()) > 1000 &&
             services.messages.show(
-                this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"), attention,
-                Messages::Icon::Error, Messages::Buttons::YesNo,
+                this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"),
+                attentionCaption, Messages::Icon::Error, Messages::Buttons::YesNo,
                 odometerDetail(true)) == Messages::Answer::No) {
             focusOn(ui->fiKM);
             return;
@@ -527,8 +518,8 @@ void TfrmLancamento::BitBtn1Click() {
         return refuse(QStringLiteral("Obrigatório Informar a Matrículo do Condutor!"), ui->fiMatricula);
     if (!motoristaEncontrado || motoristaEncontrado->matricula != matricula ||
         motoristaEncontrado->idEmpresa != idEmpresa) {
-        services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attention,
-                               Messages::Icon::Error);
+        services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"),
+                               attentionCaption, Messages::Icon::Error);
         focusOn(ui->fiMatricula);
         return;
     }

@@ -65,9 +65,6 @@ public:
     const Query& generalQuery() const { return *SQLDravix; }
     const Query& fuelQuery() const { return *qrTipos; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void connectHandlers();
     void fillFuelList();

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 
 // The fueling window is made before the wait window it uses: it gets this stand-in, which passes the calls
@@ -33,7 +34,7 @@ public:
         if (target)
             target->closeWait();
     }
-    WaitIndicator* target = nullptr;
+    QPointer<TfrmProcessando> target;
 };
 
 struct KorvaApplication::RealServices {
@@ -55,17 +56,7 @@ KorvaApplication::KorvaApplication(const QString& executableFolder, const Connec
     start(executableFolder, settings, services);
 }
 
-// Each window goes before what it was handed, and all of them before the data module their queries run on.
-KorvaApplication::~KorvaApplication() {
-    versao.reset();
-    relarorios.reset();
-    pesqEmpresas.reset();
-    wait->target = nullptr;
-    processando.reset();
-    lancamento.reset();
-    principal.reset();
-    conexao.reset();
-}
+KorvaApplication::~KorvaApplication() = default;
 
 void KorvaApplication::start(const QString& executableFolder, const ConnectionSettings& settings,
                              Services services) {
@@ -86,17 +77,16 @@ void KorvaApplication::start(const QString& executableFolder, const ConnectionSe
     runGuarded(services.messages, principal.get(), [this] { conexao->open(); });
     principal->setConnection(*conexao);
 
-    // Every other window is the main window's own: no task-bar entry of its own, placed over the main window.
-    // They still close before it (see the destructor), so its ownership never deletes them.
+    // Every other window is the main window's own: no task-bar entry of its own, placed over the main window,
+    // and gone with it.
     QWidget* owner = principal.get();
-    lancamento =
-        std::make_unique<TfrmLancamento>(*conexao, loggedStation, services, *wait, pinGuesses, owner);
-    processando = std::make_unique<TfrmProcessando>(owner, owner);
-    wait->target = processando.get();
+    lancamento = new TfrmLancamento(*conexao, loggedStation, services, *wait, pinGuesses, owner);
+    processando = new TfrmProcessando(owner);
+    wait->target = processando;
     // The report window is handed its search window when it is made, so the search window is made first.
-    pesqEmpresas = std::make_unique<TfrmPesqEmpresas>(*conexao, loggedStation, services, owner);
-    relarorios = std::make_unique<TfrmRelarorios>(*conexao, loggedStation, services, *pesqEmpresas, owner);
-    versao = std::make_unique<TfrmVersao>(services, owner);
+    pesqEmpresas = new TfrmPesqEmpresas(*conexao, loggedStation, services, owner);
+    relarorios = new TfrmRelarorios(*conexao, loggedStation, services, *pesqEmpresas, owner);
+    versao = new TfrmVersao(services, owner);
     principal->setWindows(*lancamento, *relarorios, *versao);
 }
 

@@ -22,7 +22,8 @@ class TfrmVersao;
 struct ConnectionSettings;
 
 // The application object: fixes the Brazilian conventions, creates every window and the data module once,
-// in the fixed order, owns them until the end, and runs the event loop. Needs a QApplication.
+// in the fixed order, keeps them until the end, and runs the event loop. Needs a QApplication. It owns the
+// main window and the data module; the main window owns every other window.
 class KorvaApplication final {
     Q_DISABLE_COPY_MOVE(KorvaApplication)
 
@@ -54,11 +55,13 @@ private:
     // Wrong passwords in a row count for the whole run, whichever window is open.
     GuessLimiter stationGuesses;
     GuessLimiter pinGuesses;
-    std::unique_ptr<TfrmPrincipal> principal;
+    // Declared before the main window, so it outlives every window whose queries run on it.
     std::unique_ptr<TdmConexao> conexao;
-    std::unique_ptr<TfrmLancamento> lancamento;
-    std::unique_ptr<TfrmProcessando> processando;
-    std::unique_ptr<TfrmRelarorios> relarorios;
-    std::unique_ptr<TfrmPesqEmpresas> pesqEmpresas;
-    std::unique_ptr<TfrmVersao> versao;
+    std::unique_ptr<TfrmPrincipal> principal;
+    // The main window's own.
+    TfrmLancamento* lancamento = nullptr;
+    TfrmProcessando* processando = nullptr;
+    TfrmPesqEmpresas* pesqEmpresas = nullptr;
+    TfrmRelarorios* relarorios = nullptr;
+    TfrmVersao* versao = nullptr;
 };

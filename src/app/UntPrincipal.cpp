@@ -2,7 +2,6 @@
 
 #include "ui_UntPrincipal.h"
 
-#include "Clicks.h"
 #include "IniFile.h"
 #include "UntVersao.h"
 
@@ -11,7 +10,6 @@
 #include "common/GuessLimiter.h"
 #include "common/MaskedText.h"
 #include "common/Messages.h"
-#include "common/Placement.h"
 #include "common/Station.h"
 #include "db/UntConexao.h"
 #include "format/UntProcedimentos.h"
@@ -24,7 +22,6 @@
 #include <QScopedValueRollback>
 
 namespace {
-const QString attention = QStringLiteral("Atenção!");
 const QString loginSection = QStringLiteral("Login");
 const QString cnpjKey = QStringLiteral("CNPJ");
 const QString passwordKey = QStringLiteral("Senha");
@@ -48,7 +45,7 @@ QString withoutTrailingBlanks(const QString& text) {
 
 TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, Services services,
                              GuessLimiter& passwordGuesses, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TfrmPrincipal), station(station), services(services),
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmPrincipal>()), station(station), services(services),
       passwordGuesses(passwordGuesses), events(new FormEvents(this, services.messages)),
       iniPath(executableFolder + QStringLiteral("/Config.ini")) {
     ui->setupUi(this);
@@ -62,25 +59,25 @@ TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, 
     }
     ui->fiMensagem->hide();
 
-    connect(ui->NomemanterConectado1, &QAction::triggered, this,
-            [this] { events->run([this] { NomemanterConectado1Click(); }); });
-    connect(ui->Sair1, &QAction::triggered, this, [this] { events->run([this] { Sair1Click(); }); });
-    connect(ui->Sobre1, &QAction::triggered, this, [this] { events->run([this] { Sobre1Click(); }); });
+    events->onClick(ui->NomemanterConectado1, [this] { NomemanterConectado1Click(); });
+    events->onClick(ui->Sair1, [this] { Sair1Click(); });
+    events->onClick(ui->Sobre1, [this] { Sobre1Click(); });
     events->onKeyDown(ui->fiCNPJPosto, [this](int key) { fiCNPJPostoKeyDown(key); });
     events->onKeyDown(ui->fiSenha, [this](int key) { fiSenhaKeyDown(key); });
-    for (QWidget* clickable : {static_cast<QWidget*>(ui->btRegistrar), static_cast<QWidget*>(ui->Image1),
-                               static_cast<QWidget*>(ui->Label2), static_cast<QWidget*>(ui->btRelatorios),
-                               static_cast<QWidget*>(ui->Image5), static_cast<QWidget*>(ui->Label10),
-                               static_cast<QWidget*>(ui->Image6), static_cast<QWidget*>(ui->btConfirma)})
-        clickable->installEventFilter(this);
+    for (QWidget* tile : std::initializer_list<QWidget*>{ui->btRegistrar, ui->Image1, ui->Label2})
+        events->onClick(tile, [this] { btRegistrarClick(); });
+    for (QWidget* tile : std::initializer_list<QWidget*>{ui->btRelatorios, ui->Image5, ui->Label10})
+        events->onClick(tile, [this] { btRelatoriosClick(); });
+    events->onClick(ui->Image6, [this] { Image6Click(); });
+    events->onClick(ui->btConfirma, [this] { btConfirmaClick(); });
+    // Run once the window is on screen, so that the boxes of a saved login come up over it.
+    events->onShow([this] { FormShow(); }, FormEvents::ShowRun::OnceShown);
     ui->centralwidget->installEventFilter(this);
 
     FormCreate();
 }
 
-TfrmPrincipal::~TfrmPrincipal() {
-    delete ui;
-}
+TfrmPrincipal::~TfrmPrincipal() = default;
 
 void TfrmPrincipal::setConnection(TdmConexao& dmConexao) {
     SQLDravix = std::make_unique<Query>(dmConexao);
@@ -178,7 +175,7 @@ void TfrmPrincipal::login() {
 }
 
 void TfrmPrincipal::refuse(const QString& message, bool isError, QWidget* focus, const QString& detail) {
-    services.messages.show(this, message, attention,
+    services.messages.show(this, message, attentionCaption,
                            isError ? Messages::Icon::Error : Messages::Icon::Exclamation,
                            Messages::Buttons::Ok, detail);
     focus->setFocus();
@@ -214,7 +211,7 @@ void TfrmPrincipal::NomemanterConectado1Click() {
         QStringLiteral(
             "Tem certeza que deseja não se manter conectado? No seu próximo acesso terá que digitar "
             "seu CNPJ e senha novamente! Deseja continuar?"),
-        attention, Messages::Icon::Question, Messages::Buttons::YesNo);
+        attentionCaption, Messages::Icon::Question, Messages::Buttons::YesNo);
     if (answer != Messages::Answer::Yes)
         return;
     // A file that stays (or never was) changes nothing here: the program ends all the same.
@@ -242,20 +239,11 @@ void TfrmPrincipal::Image6Click() {
     emit endRequested();
 }
 
+// Each window places itself over this one when it is shown.
 void TfrmPrincipal::showModeless(QWidget* window) {
     if (!window)
         return;
-    if (window->isHidden()) {
-        const bool first = !placedWindows.contains(window);
-        if (first)
-            centreOver(*window, this);
-        window->show();
-        // The frame is known only once the window shows; centre again with it.
-        if (first) {
-            centreOver(*window, this);
-            placedWindows.append(window);
-        }
-    }
+    window->show();
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->raise();
     window->activateWindow();
@@ -272,31 +260,9 @@ void TfrmPrincipal::placeAnchoredControls() {
 }
 
 bool TfrmPrincipal::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->centralwidget) {
-        if (event->type() == QEvent::Resize)
-            placeAnchoredControls();
-        return QMainWindow::eventFilter(watched, event);
-    }
-    if (!isClick(watched, event))
-        return QMainWindow::eventFilter(watched, event);
-    if (watched == ui->btRegistrar || watched == ui->Image1 || watched == ui->Label2)
-        events->run([this] { btRegistrarClick(); });
-    else if (watched == ui->btRelatorios || watched == ui->Image5 || watched == ui->Label10)
-        events->run([this] { btRelatoriosClick(); });
-    else if (watched == ui->Image6)
-        events->run([this] { Image6Click(); });
-    else if (watched == ui->btConfirma)
-        events->run([this] { btConfirmaClick(); });
-    return true;
-}
-
-void TfrmPrincipal::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (event->spontaneous())
-        return;
-    // Run once the window is on screen, so that the boxes of a saved login come up over it.
-    QMetaObject::invokeMethod(
-        this, [this] { events->run([this] { FormShow(); }); }, Qt::QueuedConnection);
+    if (watched == ui->centralwidget && event->type() == QEvent::Resize)
+        placeAnchoredControls();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmPrincipal::closeEvent(QCloseEvent* event) {

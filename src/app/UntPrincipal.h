@@ -62,7 +62,6 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -71,7 +70,7 @@ private:
     void showModeless(QWidget* window);
     void placeAnchoredControls();
 
-    Ui::TfrmPrincipal* ui;
+    std::unique_ptr<Ui::TfrmPrincipal> ui;
     Station& station;
     Services services;
     GuessLimiter& passwordGuesses;
@@ -81,7 +80,5 @@ private:
     QPointer<QWidget> frmLancamento;
     QPointer<QWidget> frmRelarorios;
     QPointer<TfrmVersao> frmVersao;
-    QList<QPointer<QWidget>> placedWindows;
-    bool shownBefore = false;
     bool loginRunning = false;
 };

@@ -6,22 +6,18 @@
 
 #include <QCoreApplication>
 
-TfrmProcessando::TfrmProcessando(QWidget* mainWindow, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::TfrmProcessando),
-      mainWindow(mainWindow) {
+TfrmProcessando::TfrmProcessando(QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmProcessando>()) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmProcessando"));
     setAttribute(Qt::WA_StyledBackground);
     setFixedSize(size());
+    centreOnShow(*this, Centring::EveryShowing);
 }
 
-TfrmProcessando::~TfrmProcessando() {
-    delete ui;
-}
+TfrmProcessando::~TfrmProcessando() = default;
 
 void TfrmProcessando::showWait() {
-    if (!isVisible())
-        centreOver(*this, mainWindow);
     show();
     raise();
     // Drawn before the long step starts; keys and clicks wait until it is over.

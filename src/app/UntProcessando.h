@@ -2,8 +2,9 @@
 
 #include "common/WaitIndicator.h"
 
-#include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 namespace Ui {
 class TfrmProcessando;
@@ -15,14 +16,13 @@ class TfrmProcessando final : public QWidget, public WaitIndicator {
     Q_DISABLE_COPY_MOVE(TfrmProcessando)
 
 public:
-    // The window opens centred over `mainWindow`.
-    explicit TfrmProcessando(QWidget* mainWindow = nullptr, QWidget* parent = nullptr);
+    // The window opens centred over `owner`, the main window.
+    explicit TfrmProcessando(QWidget* owner = nullptr);
     ~TfrmProcessando() override;
 
     void showWait() override;
     void closeWait() override;
 
 private:
-    Ui::TfrmProcessando* ui;
-    QPointer<QWidget> mainWindow;
+    std::unique_ptr<Ui::TfrmProcessando> ui;
 };

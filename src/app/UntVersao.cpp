@@ -2,8 +2,8 @@
 
 #include "ui_UntVersao.h"
 
-#include "Clicks.h"
 #include "common/FormEvents.h"
+#include "common/Placement.h"
 #include "common/Shell.h"
 
 namespace {
@@ -12,21 +12,19 @@ const QUrl makerSite(QStringLiteral("http://www.korva.example"));
 } // namespace
 
 TfrmVersao::TfrmVersao(Services services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(new Ui::TfrmVersao), services(services),
-      events(new FormEvents(this, services.messages)) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmVersao>()),
+      services(services), events(new FormEvents(this, services.messages)) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmVersao"));
     setAttribute(Qt::WA_StyledBackground);
     setFixedSize(size());
-    ui->Label2->installEventFilter(this);
-    ui->Label4->installEventFilter(this);
-    connect(ui->SpeedButton1, &QToolButton::clicked, this,
-            [this] { events->run([this] { SpeedButton1Click(); }); });
+    centreOnShow(*this, Centring::FirstShowing);
+    for (QWidget* site : std::initializer_list<QWidget*>{ui->Label2, ui->Label4})
+        events->onClick(site, [this] { Label2Click(); });
+    events->onClick(ui->SpeedButton1, [this] { SpeedButton1Click(); });
 }
 
-TfrmVersao::~TfrmVersao() {
-    delete ui;
-}
+TfrmVersao::~TfrmVersao() = default;
 
 QString TfrmVersao::versionText() const {
     return ui->lbVersao->text();
@@ -39,12 +37,4 @@ void TfrmVersao::Label2Click() {
 
 void TfrmVersao::SpeedButton1Click() {
     close();
-}
-
-bool TfrmVersao::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == ui->Label2 || watched == ui->Label4) && isClick(watched, event)) {
-        events->run([this] { Label2Click(); });
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }

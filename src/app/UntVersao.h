@@ -4,13 +4,16 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class FormEvents;
 class QLabel;
 namespace Ui {
 class TfrmVersao;
 }
 
-// The About window: product, version and the maker's contacts. Closing it only hides it.
+// The About window: product, version and the maker's contacts. Closing it only hides it. It opens centred
+// over its owner, the main window.
 class TfrmVersao final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TfrmVersao)
@@ -25,11 +28,8 @@ public:
     void Label2Click();
     void SpeedButton1Click();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    Ui::TfrmVersao* ui;
+    std::unique_ptr<Ui::TfrmVersao> ui;
     Services services;
     FormEvents* events;
 };

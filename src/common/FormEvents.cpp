@@ -3,14 +3,25 @@
 #include "ErrorReport.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace {
 // A message box opening or another window taking over is not a move inside the window.
 bool isMoveInsideWindow(const QFocusEvent* event) {
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+}
+
+// The left button released over the control it was pressed on.
+bool isClick(const QObject* watched, const QEvent* event) {
+    if (event->type() != QEvent::MouseButtonRelease || !watched->isWidgetType())
+        return false;
+    const auto* mouse = static_cast<const QMouseEvent*>(event);
+    return mouse->button() == Qt::LeftButton &&
+           static_cast<const QWidget*>(watched)->rect().contains(mouse->position().toPoint());
 }
 } // namespace
 
@@ -43,6 +54,32 @@ void FormEvents::onExit(QWidget* control, std::function<void()> handler) {
 void FormEvents::onKeyDown(QWidget* control, std::function<void(int)> handler) {
     keyHandlers.insert(control, std::move(handler));
     watch(control);
+}
+
+void FormEvents::onClick(QAbstractButton* button, std::function<void()> handler) {
+    onSignal(button, &QAbstractButton::clicked, std::move(handler));
+}
+
+void FormEvents::onClick(QAction* action, std::function<void()> handler) {
+    onSignal(action, &QAction::triggered, std::move(handler));
+}
+
+void FormEvents::onClick(QWidget* control, std::function<void()> handler) {
+    clickHandlers.insert(control, std::move(handler));
+    watch(control);
+}
+
+void FormEvents::onDoubleClick(QWidget* control, std::function<void()> handler) {
+    doubleClickHandlers.insert(control, std::move(handler));
+    watch(control);
+}
+
+void FormEvents::onShow(std::function<void()> handler, ShowRun when) {
+    showHandler = std::move(handler);
+    showRun = when;
+    formShown = form->isVisible();
+    form->removeEventFilter(this);
+    form->installEventFilter(this);
 }
 
 void FormEvents::run(const std::function<void()>& handler) {
@@ -84,8 +121,46 @@ void FormEvents::moveFocus(QWidget* from, int step) {
     }
 }
 
+bool FormEvents::formEvent(const QEvent* event) {
+    // A spontaneous show or hide is a restore from or a minimise to the task bar.
+    if (event->spontaneous())
+        return false;
+    if (event->type() == QEvent::Hide) {
+        formShown = false;
+    } else if (event->type() == QEvent::Show && !formShown) {
+        formShown = true;
+        if (showRun == ShowRun::AtShow)
+            run(showHandler);
+        else
+            QMetaObject::invokeMethod(
+                this, [this] { run(showHandler); }, Qt::QueuedConnection);
+    }
+    return false;
+}
+
+bool FormEvents::mouseEvent(QObject* watched, const QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const std::function<void()> handler = doubleClickHandlers.value(watched);
+        if (handler)
+            run(handler);
+        return false;
+    }
+    const std::function<void()> handler = clickHandlers.value(watched);
+    if (!handler || !isClick(watched, event))
+        return false;
+    run(handler);
+    return true;
+}
+
 bool FormEvents::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == form)
+        return formEvent(event);
     switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        if (mouseEvent(watched, event))
+            return true;
+        break;
     case QEvent::FocusIn: {
         const auto handler = enterHandlers.constFind(watched);
         if (handler != enterHandlers.constEnd() && isMoveInsideWindow(static_cast<QFocusEvent*>(event)))

@@ -4,6 +4,9 @@
 
 class QWidget;
 
+// The caption of every input and lookup problem the windows report.
+inline const QString attentionCaption = QStringLiteral("Atenção!");
+
 // Every message box of the program goes through this service, so tests can script the answers.
 class Messages {
 public:

@@ -1,6 +1,18 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+
 class QWidget;
 
-// Moves a top-level window so that its centre lies on the centre of `over` (of the screen without it).
-void centreOver(QWidget& window, const QWidget* over);
+// The top-left corner that centres a frame of `frame`'s size on `over` while keeping it wholly inside
+// `available`; a frame larger than `available` keeps its top-left corner inside it.
+QPoint centredFramePosition(const QRect& frame, const QRect& over, const QRect& available);
+
+enum class Centring { EveryShowing, FirstShowing };
+
+// Centres the top-level `window` on its owner (the window of its parent widget; the screen without one) when
+// it is shown, once the window system has put its frame round it, and keeps it wholly on the owner's
+// screen. Before the window first appears in a showing it is put where the frame it is likely to get would
+// centre it, so it never opens elsewhere first.
+void centreOnShow(QWidget& window, Centring when);

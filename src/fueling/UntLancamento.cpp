@@ -2,6 +2,9 @@
 
 #include "ui_UntLancamento.h"
 
+#include "FuelingImages.h"
+#include "FuelingInsert.h"
+#include "FuelingRules.h"
 #include "common/Clock.h"
 #include "common/FormEvents.h"
 #include "common/GuessLimiter.h"
@@ -15,55 +18,12 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QLocale>
-#include <QPainter>
-#include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
-#include <QShowEvent>
 
 #include <utility>
 
 namespace {
-const QString attention = QStringLiteral("Atenção!");
-const QString zero = QStringLiteral("0,00");
-const QString blocked = QStringLiteral("BLOQUEADO");
-// The figures of a refusal's detail line are written the Brazilian way whatever the system says.
-const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-
-// An odometer text with thousands points; a text that is not a whole number is shown as it is.
-QString kmText(const QString& text) {
-    bool ok = false;
-    const qlonglong km = text.toLongLong(&ok);
-    return ok ? brazil.toString(km) : text;
-}
-
-// The reading meant when one digit too many or too few was typed: the first that lies within the 1.000 km
-// after the previous reading, trying changes from the end of the number backwards, since the leading digits
-// are the ones read off most surely, and a key not pressed twice before any other missing digit.
-std::optional<qint64> likelyReading(const QString& typed, qint64 previous) {
-    qint64 value = 0;
-    const auto fits = [previous, &value](const QString& candidate) {
-        bool ok = false;
-        value = candidate.toLongLong(&ok);
-        return ok && candidate.size() <= 7 && value > previous && value <= previous + 1000;
-    };
-    for (qsizetype at = typed.size(); at >= 0; --at) {
-        if (at < typed.size() && fits(QString(typed).remove(at, 1)))
-            return value;
-        QString digits = QStringLiteral("0123456789");
-        if (at < typed.size())
-            digits.prepend(typed.at(at));
-        if (at > 0)
-            digits.prepend(typed.at(at - 1));
-        for (const QChar digit : std::as_const(digits)) {
-            if (fits(QString(typed).insert(at, digit)))
-                return value;
-        }
-    }
-    return std::nullopt;
-}
-
 // Digits only, at most `maximum` of them (0: no limit). A longer paste is refused whole rather than cut,
 // so a mistyped reading never arrives shortened.
 QValidator* digitsOnly(int maximum, QObject* parent) {
@@ -76,33 +36,6 @@ QValidator* digitsOnly(int maximum, QObject* parent) {
 // over "0,00" instead of after it.
 void focusOn(QWidget* control) {
     control->setFocus(Qt::TabFocusReason);
-}
-
-QIcon searchGlyph() {
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0, 0, 128), 2.5));
-    painter.setBrush(QColor(200, 225, 255));
-    painter.drawEllipse(QRectF(2, 2, 11, 11));
-    painter.setPen(QPen(QColor(0, 0, 128), 3.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(12, 12), QPointF(18, 18));
-    return QIcon(pixmap);
-}
-
-QIcon confirmGlyph() {
-    QPixmap pixmap(24, 24);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath tick;
-    tick.moveTo(3, 13);
-    tick.lineTo(9, 19);
-    tick.lineTo(21, 5);
-    painter.setPen(QPen(QColor(0, 128, 0), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPath(tick);
-    return QIcon(pixmap);
 }
 } // namespace
 
@@ -124,8 +57,8 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
     ui->fiSenha->ensurePolished();
     QEvent styleChange(QEvent::StyleChange);
     QCoreApplication::sendEvent(ui->fiSenha, &styleChange);
-    ui->btPlaca->setIcon(searchGlyph());
-    ui->BitBtn1->setIcon(confirmGlyph());
+    ui->btPlaca->setIcon(FuelingImages::searchIcon());
+    ui->BitBtn1->setIcon(FuelingImages::confirmIcon());
     ui->fiAcertado->hide();
 
     qrTipos->addLine(QStringLiteral("SELECT TBItem.cd_item, TBItem.descricao "));
@@ -144,6 +77,8 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
 TfrmLancamento::~TfrmLancamento() = default;
 
 void TfrmLancamento::connectHandlers() {
+    centreOnShow(*this, Centring::EveryShowing);
+    events->onShow([this] { FormShow(); });
     events->setTabSequence({ui->fiPlaca, ui->btPlaca, ui->lkTipo, ui->fiQtde, ui->fivlTotal, ui->fiKM,
                             ui->fiMatricula, ui->fiSenha, ui->BitBtn1});
     events->onKeyDown(ui->fiPlaca, [this](int key) { fiPlacaKeyDown(key); });
@@ -153,21 +88,11 @@ void TfrmLancamento::connectHandlers() {
     events->onExit(ui->fiKM, [this] { fiKMExit(); });
     events->onExit(ui->fiMatricula, [this] { fiMatriculaExit(); });
 
-    connect(ui->fiPlaca, &QLineEdit::textChanged, this, [this] { forgetLookupOnPlateChange(); });
-    connect(ui->btPlaca, &QPushButton::clicked, this, [this] { events->run([this] { btPlacaClick(); }); });
+    events->onSignal(ui->fiPlaca, &QLineEdit::textChanged, [this] { forgetLookupOnPlateChange(); });
+    events->onClick(ui->btPlaca, [this] { btPlacaClick(); });
     // Only a pick by the user runs the handler; selecting from code does not.
-    connect(ui->lkTipo, &QComboBox::activated, this, [this] { events->run([this] { lkTipoClick(); }); });
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { events->run([this] { BitBtn1Click(); }); });
-}
-
-void TfrmLancamento::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // Restoring from the task bar is spontaneous and resets nothing; only a show from hidden does.
-    if (event->spontaneous())
-        return;
-    if (const QWidget* owner = parentWidget())
-        centreOver(*this, owner->window());
-    events->run([this] { FormShow(); });
+    events->onSignal(ui->lkTipo, &QComboBox::activated, [this] { lkTipoClick(); });
+    events->onClick(ui->BitBtn1, [this] { BitBtn1Click(); });
 }
 
 QString TfrmLancamento::placaText() const {
@@ -200,7 +125,8 @@ void TfrmLancamento::fillFuelList() {
 }
 
 void TfrmLancamento::refuse(const QString& text, QWidget* focus, const QString& detail) {
-    services.messages.show(this, text, attention, Messages::Icon::Exclamation, Messages::Buttons::Ok, detail);
+    services.messages.show(this, text, attentionCaption, Messages::Icon::Exclamation, Messages::Buttons::Ok,
+                           detail);
     if (focus)
         focusOn(focus);
 }
@@ -218,13 +144,13 @@ void TfrmLancamento::clearLookup() {
     for (auto* label : {ui->lbEmpresa, ui->lbCNPJ, ui->lbVeiculo})
         label->clear();
     for (auto* zeroed : {ui->fiMinimo, ui->fiMaximo, ui->fiConsumo})
-        zeroed->setText(zero);
+        zeroed->setText(zeroAmount);
     qrTipos->close();
     fillFuelList();
     ui->fiAcertado->hide();
     for (auto* cleared : {ui->fiVlPosto, ui->fiPercen, ui->fiKMAnt, ui->fiKmTotal})
         cleared->clear();
-    ui->fivlUni->setText(zero);
+    ui->fivlUni->setText(zeroAmount);
 }
 
 void TfrmLancamento::FormShow() {
@@ -241,9 +167,9 @@ void TfrmLancamento::FormShow() {
     ui->lbCNPJ->clear();
     ui->lbVeiculo->clear();
     for (auto* zeroed : {ui->fiQtde, ui->fivlUni, ui->fivlTotal})
-        zeroed->setText(zero);
+        zeroed->setText(zeroAmount);
     for (auto* zeroed : {ui->fiConsumo, ui->fiMinimo, ui->fiMaximo})
-        zeroed->setText(zero);
+        zeroed->setText(zeroAmount);
     for (auto* cleared : {ui->fiKmTotal, ui->fiKMAnt, ui->fiKM, ui->fiMatricula, ui->fiSenha, ui->fiNomeMot})
         cleared->clear();
     focusOn(ui->fiPlaca);
@@ -395,8 +321,8 @@ void TfrmLancamento::fiKMExit() {
 
 void TfrmLancamento::applyConsumptionRule() {
     const QString distancia = ui->fiKmTotal->text();
-    if (ui->fiQtde->text() == zero || distancia.isEmpty() || distancia == QLatin1String("0")) {
-        ui->fiConsumo->setText(zero);
+    if (ui->fiQtde->text() == zeroAmount || distancia.isEmpty() || distancia == QLatin1String("0")) {
+        ui->fiConsumo->setText(zeroAmount);
         return;
     }
     // The distance is the whole number fiKMExit wrote; it has no thousands points to remove.
@@ -422,43 +348,60 @@ void TfrmLancamento::fiMatriculaExit() {
         ui->fiNomeMot->setText(q.asString(QStringLiteral("nome")));
         sSenha = q.asString(QStringLiteral("senha"));
         if (q.asString(QStringLiteral("Situacao")) != QLatin1String("A"))
-            sSenha = blocked;
-        motoristaEncontrado = DriverFound{matricula, idEmpresa};
+            sSenha = blockedPin;
+        motoristaEncontrado = FoundDriver{matricula, idEmpresa};
         return;
     }
     // A driver not found leaves nothing of an earlier driver to be saved under this number.
     ui->fiNomeMot->clear();
     sSenha.clear();
     motoristaEncontrado.reset();
-    services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attention,
+    services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attentionCaption,
                            Messages::Icon::Error);
     focusOn(ui->fiMatricula);
 }
 
-QString TfrmLancamento::odometerDetail(bool withHint) const {
-    QString detail =
-        QStringLiteral("Último km registrado: %1 · informado: %2 · distância: %3 km")
-            .arg(kmText(ui->fiKMAnt->text()), kmText(ui->fiKM->text()), kmText(ui->fiKmTotal->text()));
-    bool ok = false;
-    const qint64 previous = ui->fiKMAnt->text().toLongLong(&ok);
-    if (withHint && ok) {
-        if (const std::optional<qint64> meant = likelyReading(ui->fiKM->text(), previous))
-            detail += QStringLiteral("\nVocê quis dizer %1?").arg(brazil.toString(*meant));
-    }
-    return detail;
+FuelingState TfrmLancamento::fuelingState() const {
+    FuelingState state;
+    state.fiPlaca = placaText();
+    state.placaPesquisada = placaPesquisada;
+    state.lkTipo = ui->lkTipo->currentText();
+    state.fiQtde = ui->fiQtde->text();
+    state.fivlUni = ui->fivlUni->text();
+    state.fivlTotal = ui->fivlTotal->text();
+    state.fiKM = ui->fiKM->text();
+    state.fiKMAnt = ui->fiKMAnt->text();
+    state.kmAnteriorLido = kmAnteriorLido;
+    state.fiKmTotal = ui->fiKmTotal->text();
+    state.fiConsumo = ui->fiConsumo->text();
+    state.fiMinimo = ui->fiMinimo->text();
+    state.fiMaximo = ui->fiMaximo->text();
+    state.lbEmpresa = ui->lbEmpresa->text();
+    state.fiMatricula = ui->fiMatricula->text();
+    state.fiSenha = ui->fiSenha->text();
+    state.fiNomeMot = ui->fiNomeMot->text();
+    state.fiAcertado = !ui->fiAcertado->isHidden();
+    state.fiVlPosto = ui->fiVlPosto->text();
+    state.fiPercen = ui->fiPercen->text();
+    state.iUT = iUT;
+    state.idVeiculo = idVeiculo;
+    state.idEmpresa = idEmpresa;
+    state.rCapacidade = rCapacidade;
+    state.sSenha = sSenha;
+    state.motoristaEncontrado = motoristaEncontrado;
+    return state;
 }
 
-bool TfrmLancamento::pinRight() {
-    // Counted per driver of the vehicle's company, however the registration was typed.
-    const QString driver = QStringLiteral("%1/%2").arg(idEmpresa).arg(readInteger(ui->fiMatricula->text()));
-    if (sSenha == ui->fiSenha->text()) {
-        pinGuesses.right(driver);
-        return true;
+void TfrmLancamento::focusOnField(FuelingField field) {
+    const std::pair<FuelingField, QWidget*> controls[] = {
+        {FuelingField::fiPlaca, ui->fiPlaca}, {FuelingField::lkTipo, ui->lkTipo},
+        {FuelingField::fiQtde, ui->fiQtde},   {FuelingField::fivlTotal, ui->fivlTotal},
+        {FuelingField::fiKM, ui->fiKM},       {FuelingField::fiMatricula, ui->fiMatricula},
+        {FuelingField::fiSenha, ui->fiSenha}};
+    for (const auto& [name, control] : controls) {
+        if (name == field)
+            focusOn(control);
     }
-    // The detail tells the wait only: nothing about the PIN itself.
-    refuse(QStringLiteral("Senha Inválida!"), ui->fiSenha,
-           pinGuesses.refuse(driver, *ui->BitBtn1, services.clock));
-    return false;
 }
 
 void TfrmLancamento::BitBtn1Click() {
@@ -468,103 +411,45 @@ void TfrmLancamento::BitBtn1Click() {
         return;
     const QScopedValueRollback<bool> guard(saving, true);
 
-    const QString placa = placaText();
-    if (placa.isEmpty())
-        return refuse(QStringLiteral("Informe a placa do veículo!"), ui->fiPlaca);
-    if (!placaPesquisada || *placaPesquisada != placa)
-        return refuse(QStringLiteral("Placa não pesquisada! Pesquise a placa do veículo antes de confirmar."),
-                      ui->fiPlaca);
-    const QString combustivel = ui->lkTipo->currentText();
-    if (combustivel.isEmpty())
-        return refuse(QStringLiteral("Informe o tipo de combustível!"), ui->lkTipo);
-    if (ui->fiQtde->text() == zero)
-        return refuse(QStringLiteral("Informe a Quantidade!"), ui->fiQtde);
-    if (ui->fivlTotal->text() == zero)
-        return refuse(QStringLiteral("Informe o valor total abastecido!"), ui->fivlTotal);
-
-    if (!ui->fiKM->text().isEmpty() && !kmAnteriorLido)
-        fiKMExit();
-    // ARLA goes into its own tank: no odometer, capacity or consumption to check.
-    if (!combustivel.contains(QLatin1String("ARLA"))) {
-        if (ui->fiKM->text().isEmpty())
-            return refuse(QStringLiteral("Obrigatório Informar o KM!"), ui->fiKM);
-        if (readDecimal(ui->fiQtde->text()) > rCapacidade)
-            return refuse(
-                QStringLiteral("Quantidade abastecida não pode ser maior que a capacidade do tanque!"),
-                ui->fiQtde,
-                QStringLiteral("Informado: %1 l · capacidade do tanque: %2 l")
-                    .arg(ui->fiQtde->text(),
-                         brazil.toString(rCapacidade, 'f', QLocale::FloatingPointShortest)));
-        if (readInteger(ui->fiKmTotal->text()) < 1 && ui->fiKMAnt->text() != QLatin1String("0"))
-            return refuse(
-                QStringLiteral("Km Informado não pode ser menor que o ultimo km registrado no sistema!"),
-                ui->fiKM, odometerDetail(true));
-        if (ui->fiKM->text() == ui->fiKMAnt->text())
-            return refuse(QStringLiteral("Km atual igual ao Ultimo km registrado! Lançamento já registrado"),
-                          ui->fiKM, odometerDetail(false));
-        if (readInteger(ui->fiKmTotal->text()) > 1000 &&
-            services.messages.show(
-                this, QStringLiteral("Km total acima de 1.000 km, deseja continuar assim mesmo?"), attention,
-                Messages::Icon::Error, Messages::Buttons::YesNo,
-                odometerDetail(true)) == Messages::Answer::No) {
-            focusOn(ui->fiKM);
+    // Wrong PINs are counted per driver of the vehicle's company, however the registration was typed.
+    const auto driver = [this] {
+        return QStringLiteral("%1/%2").arg(idEmpresa).arg(readInteger(ui->fiMatricula->text()));
+    };
+    FuelingState state = fuelingState();
+    for (;;) {
+        const FuelingStep next = nextFuelingStep(state);
+        switch (next.kind) {
+        case FuelingStep::Kind::FetchPreviousOdometer:
+            // Asked before any question or PIN, so nothing settled in this press is lost.
+            fiKMExit();
+            state = fuelingState();
+            break;
+        case FuelingStep::Kind::Ask:
+            if (services.messages.show(this, next.text, next.caption, next.icon, Messages::Buttons::YesNo,
+                                       next.detail) == Messages::Answer::No) {
+                focusOnField(next.focus);
+                return;
+            }
+            state.longDistanceAccepted = true;
+            break;
+        case FuelingStep::Kind::CountRightPin:
+            pinGuesses.right(driver());
+            state.pinCounted = true;
+            break;
+        case FuelingStep::Kind::Refuse: {
+            // The detail of a wrong PIN tells the wait only: nothing about the PIN itself.
+            const QString detail = next.rule == FuelingStep::Rule::WrongPin
+                                       ? pinGuesses.refuse(driver(), *ui->BitBtn1, services.clock)
+                                       : next.detail;
+            services.messages.show(this, next.text, next.caption, next.icon, Messages::Buttons::Ok, detail);
+            focusOnField(next.focus);
             return;
         }
-        const QString consumo = ui->fiConsumo->text();
-        const QString faixa = QStringLiteral("Consumo calculado: %1 km/l · faixa do veículo: %2 a %3 km/l")
-                                  .arg(consumo, ui->fiMinimo->text(), ui->fiMaximo->text());
-        if (consumo != zero && readDecimal(consumo) > readDecimal(ui->fiMaximo->text()))
-            return refuse(QStringLiteral("Rendimento consumo acima do máximo cadastrado para o veículo!"),
-                          nullptr, faixa);
-        if (consumo != zero && readDecimal(consumo) < readDecimal(ui->fiMinimo->text()))
-            return refuse(
-                QStringLiteral("Rendimento consumo abaixo do mínimo estabelecido para este veículo!"),
-                nullptr, faixa);
-    }
-
-    const QString matricula = ui->fiMatricula->text();
-    if (matricula.isEmpty())
-        return refuse(QStringLiteral("Obrigatório Informar a Matrículo do Condutor!"), ui->fiMatricula);
-    if (!motoristaEncontrado || motoristaEncontrado->matricula != matricula ||
-        motoristaEncontrado->idEmpresa != idEmpresa) {
-        services.messages.show(this, QStringLiteral("Matrículo não cadastrada nesta Empresa!"), attention,
-                               Messages::Icon::Error);
-        focusOn(ui->fiMatricula);
-        return;
-    }
-    if (ui->fiSenha->text().isEmpty())
-        return refuse(QStringLiteral("Obrigatório a Senha!"), ui->fiSenha);
-    if (sSenha == blocked)
-        return refuse(QStringLiteral("Matrícula Bloqueada!"), ui->fiMatricula,
-                      QStringLiteral("Motorista %1 bloqueado no cadastro da empresa %2.")
-                          .arg(ui->fiNomeMot->text(), ui->lbEmpresa->text()));
-    if (!pinRight())
-        return;
-
-    if (!ui->fiAcertado->isHidden()) {
-        const double rvlUni = readDecimal(ui->fivlUni->text());
-        double rvlPosto = readDecimal(ui->fiVlPosto->text());
-        // An agreement recorded without a tolerance allows none.
-        const QString percentual = ui->fiPercen->text();
-        const double rPercen = percentual.trimmed().isEmpty() ? 0.0 : readDecimal(percentual);
-        if (rPercen != 0)
-            rvlPosto = rvlPosto + rvlPosto * rPercen / 100;
-        if (rvlUni > rvlPosto) {
-            // The limit shown is the highest price in cents that passes.
-            qint64 cents = qRound64(rvlPosto * 100);
-            if (double(cents) / 100 > rvlPosto)
-                --cents;
-            return refuse(
-                QStringLiteral("Valor Unitário maior do que o valor acertado com o Posto de Combustível!"),
-                ui->fivlTotal,
-                QStringLiteral("Unitário: R$ %1 · acertado: R$ %2 + %3 % = R$ %4")
-                    .arg(ui->fivlUni->text(), ui->fiVlPosto->text(),
-                         rPercen == 0 ? QStringLiteral("0") : percentual.trimmed(),
-                         brazil.toString(double(cents) / 100, 'f', 2)));
+        case FuelingStep::Kind::Store:
+            store();
+            return;
         }
     }
-
-    store();
 }
 
 void TfrmLancamento::store() {
@@ -572,79 +457,7 @@ void TfrmLancamento::store() {
         wait.showWait();
 
         Query& q = *SQLDravix;
-        q.close();
-        q.clearSql();
-        static const char* const lines[] = {"INSERT INTO ZeltoMov",
-                                            "(",
-                                            "IDVeiculo, ",
-                                            "DtEmissao, ",
-                                            "NrCartao, ",
-                                            "IDPosto, ",
-                                            "IDMotorista, ",
-                                            "KmAnterior, ",
-                                            "KmAtual, ",
-                                            "KmTotal, ",
-                                            "Qtde, ",
-                                            "VrUnitario, ",
-                                            "VrTotal, ",
-                                            "cd_ut, ",
-                                            "TpCombustivel, ",
-                                            "Rendimento, ",
-                                            "NrCupom, ",
-                                            "ChaveAcesso, ",
-                                            "SeqZelto, ",
-                                            "Empresa, ",
-                                            "IntegradoAdd",
-                                            ")",
-                                            "VALUES",
-                                            "(",
-                                            ":pIDVeiculo, ",
-                                            ":pDtEmissao, ",
-                                            ":pNrCartao, ",
-                                            ":pIDPosto, ",
-                                            ":pIDMotorista, ",
-                                            ":pKmAnterior, ",
-                                            ":pKmAtual, ",
-                                            ":pKmTotal, ",
-                                            ":pQtde, ",
-                                            ":pVrUnitario, ",
-                                            ":pVrTotal, ",
-                                            ":pcd_ut, ",
-                                            ":pTpCombustivel, ",
-                                            ":pRendimento, ",
-                                            ":pNrCupom, ",
-                                            ":pChaveAcesso, ",
-                                            ":pSeqZelto, ",
-                                            ":pEmpresa, ",
-                                            ":pIntegradoAdd",
-                                            ")"};
-        for (const char* line : lines)
-            q.addLine(QString::fromUtf8(line));
-
-        q.bindDouble(QStringLiteral("pIDVeiculo"), idVeiculo);
-        q.bindDateTime(QStringLiteral("pDtEmissao"), services.clock.now());
-        q.bindText(QStringLiteral("pNrCartao"), QStringLiteral(""));
-        q.bindInteger(QStringLiteral("pIDPosto"), station.iIDPosto);
-        q.bindInteger(QStringLiteral("pIDMotorista"), readInteger(ui->fiMatricula->text()));
-        q.bindInteger(QStringLiteral("pKmAnterior"), readInteger(ui->fiKMAnt->text()));
-        q.bindInteger(QStringLiteral("pKmAtual"), readInteger(ui->fiKM->text()));
-        q.bindInteger(QStringLiteral("pKmTotal"), readInteger(ui->fiKmTotal->text()));
-        q.bindDouble(QStringLiteral("pQtde"), readDecimal(ui->fiQtde->text()));
-        q.bindDouble(QStringLiteral("pVrUnitario"), readDecimal(ui->fivlUni->text()));
-        q.bindDouble(QStringLiteral("pVrTotal"), readDecimal(ui->fivlTotal->text()));
-        q.bindInteger(QStringLiteral("pcd_ut"), iUT);
-        q.bindText(QStringLiteral("pTpCombustivel"), ui->lkTipo->currentText());
-        if (ui->fiKmTotal->text() != QLatin1String("0"))
-            q.bindDouble(QStringLiteral("pRendimento"),
-                         readInteger(ui->fiKmTotal->text()) / readDecimal(ui->fiQtde->text()));
-        else
-            q.bindByte(QStringLiteral("pRendimento"), 0);
-        q.bindNull(QStringLiteral("pNrCupom"));
-        q.bindText(QStringLiteral("pChaveAcesso"), QStringLiteral(""));
-        q.bindNull(QStringLiteral("pSeqZelto"));
-        q.bindByte(QStringLiteral("pEmpresa"), 4);
-        q.bindNull(QStringLiteral("pIntegradoAdd"));
-
+        prepareFuelingInsert(q, fuelingState(), station.iIDPosto, services.clock.now());
         dmConexao.beginTransaction();
         q.execSQL();
         dmConexao.commit();

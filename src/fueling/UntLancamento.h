@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FuelingRules.h"
 #include "common/Services.h"
 
 #include <QString>
@@ -19,7 +20,7 @@ namespace Ui {
 class TfrmLancamento;
 }
 
-// The fueling window.
+// The fueling window. It opens centred over its owner, the main window, at every showing.
 class TfrmLancamento final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TfrmLancamento)
@@ -65,9 +66,6 @@ public:
     const Query& generalQuery() const { return *SQLDravix; }
     const Query& fuelQuery() const { return *qrTipos; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void connectHandlers();
     void fillFuelList();
@@ -75,8 +73,8 @@ private:
     void forgetLookupOnPlateChange();
     void clearLookup();
     void refuse(const QString& text, QWidget* focus, const QString& detail = QString());
-    QString odometerDetail(bool withHint) const;
-    bool pinRight();
+    FuelingState fuelingState() const;
+    void focusOnField(FuelingField field);
     void store();
 
     std::unique_ptr<Ui::TfrmLancamento> ui;
@@ -98,11 +96,7 @@ private:
     // What the vehicle data and the driver data on screen were looked up for in this showing; the save
     // refuses a fueling whose plate or registration number no longer matches them.
     std::optional<QString> placaPesquisada;
-    struct DriverFound {
-        QString matricula;
-        double idEmpresa = 0;
-    };
-    std::optional<DriverFound> motoristaEncontrado;
+    std::optional<FoundDriver> motoristaEncontrado;
     // Whether fiKMAnt holds what the last entry into fiKM fetched. After a failed fetch the readers of the
     // previous odometer fetch it again, so the database's error speaks, not the empty text left behind.
     bool kmAnteriorLido = false;

@@ -37,7 +37,12 @@ QString ExportRun::exec(const ExportProgress& shown) const {
     std::thread worker([&] {
         try {
             path = exportWorkbook(folder, title, columns, rows, summary,
-                                  {[&](int count) { written = count; }, [&] { finishing = true; }});
+                                  {[&](int count) {
+                                       written = count;
+                                       if (cancelled)
+                                           throw ExportCancelled();
+                                   },
+                                   [&] { finishing = true; }});
         } catch (...) {
             failure = std::current_exception();
         }

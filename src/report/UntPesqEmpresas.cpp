@@ -4,19 +4,19 @@
 
 #include "QueryTableModel.h"
 #include "ReportImages.h"
-#include "common/ErrorReport.h"
+#include "common/FormEvents.h"
 #include "common/Placement.h"
 #include "common/Station.h"
 #include "db/UntConexao.h"
 
-#include <QEvent>
 #include <QEventLoop>
-#include <QShowEvent>
+#include <QHideEvent>
 
 TfrmPesqEmpresas::TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station, Services services,
                                    QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TfrmPesqEmpresas>()), station(station),
-      services(services), qrConsulta(std::make_unique<Query>(dmConexao)) {
+      services(services), events(new FormEvents(this, services.messages)),
+      qrConsulta(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
     ui->btSair->setIcon(ReportImages::exitIcon());
 
@@ -28,27 +28,19 @@ TfrmPesqEmpresas::TfrmPesqEmpresas(TdmConexao& dmConexao, const Station& station
                      });
     dsConsulta->attach(*ui->DBGrid1);
 
-    connect(ui->fiNome, &QLineEdit::textChanged, this, [this] { guarded([this] { fiNomeChange(); }); });
-    connect(ui->btSair, &QPushButton::clicked, this, [this] { guarded([this] { btSairClick(); }); });
+    centreOnShow(*this, Centring::EveryShowing);
+    events->onShow([this] { FormShow(); });
+    events->onSignal(ui->fiNome, &QLineEdit::textChanged, [this] { fiNomeChange(); });
+    events->onClick(ui->btSair, [this] { btSairClick(); });
     // A double-click anywhere in the list picks, below the last row too.
-    ui->DBGrid1->viewport()->installEventFilter(this);
+    events->onDoubleClick(ui->DBGrid1->viewport(), [this] { DBGrid1DblClick(); });
 }
 
 TfrmPesqEmpresas::~TfrmPesqEmpresas() = default;
 
-void TfrmPesqEmpresas::guarded(const std::function<void()>& handler) {
-    runGuarded(services.messages, this, handler);
-}
-
 void TfrmPesqEmpresas::showModal() {
     setWindowModality(Qt::ApplicationModal);
-    if (parentWidget()) {
-        centreOver(*this, parentWidget()->window());
-    }
     show();
-    // The frame is known only once the window shows; centre again with it.
-    if (parentWidget())
-        centreOver(*this, parentWidget()->window());
     raise();
     activateWindow();
     if (isVisible()) {
@@ -73,7 +65,7 @@ void TfrmPesqEmpresas::FormShow() {
     // Clearing the name is a change of it, and the change lists every client; an empty name needs that run
     // too.
     if (ui->fiNome->text().isEmpty())
-        guarded([this] { fiNomeChange(); });
+        events->run([this] { fiNomeChange(); });
     else
         ui->fiNome->clear();
     ui->fiNome->setFocus(Qt::OtherFocusReason);
@@ -109,20 +101,8 @@ void TfrmPesqEmpresas::btSairClick() {
     close();
 }
 
-void TfrmPesqEmpresas::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!event->spontaneous())
-        guarded([this] { FormShow(); });
-}
-
 void TfrmPesqEmpresas::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (modalLoop && !event->spontaneous())
         modalLoop->quit();
-}
-
-bool TfrmPesqEmpresas::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonDblClick)
-        guarded([this] { DBGrid1DblClick(); });
-    return QWidget::eventFilter(watched, event);
 }

@@ -5,10 +5,10 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
+class FormEvents;
 class QEventLoop;
 class Query;
 class QueryTableModel;
@@ -19,7 +19,7 @@ namespace Ui {
 class TfrmPesqEmpresas;
 }
 
-// The client search window, shown modally by the report window.
+// The client search window, shown modally by the report window, centred over its owner, the main window.
 class TfrmPesqEmpresas final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TfrmPesqEmpresas)
@@ -49,17 +49,13 @@ public:
     const Query& searchQuery() const { return *qrConsulta; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void guarded(const std::function<void()>& handler);
-    void showQueryRow();
-
     std::unique_ptr<Ui::TfrmPesqEmpresas> ui;
     const Station& station;
     Services services;
+    FormEvents* events;
     std::unique_ptr<Query> qrConsulta;
     // Declared after the queries they show, so they go first.
     std::unique_ptr<QueryTableModel> dsConsulta;

@@ -23,12 +23,9 @@
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
-#include <QShowEvent>
 #include <QUrl>
 
 namespace {
-const QString caution = QStringLiteral("Atenção!");
-
 // While a report runs the grid is hidden, uncovering "Aguarde...", and the pointer is the hourglass; both
 // come back however the run ends.
 class ReportRun final {
@@ -156,31 +153,19 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
     dsResumo->attach(*ui->DBGrid2);
 
     events = new FormEvents(this, services.messages);
+    centreOnShow(*this, Centring::FirstShowing);
     connectHandlers();
 }
 
 TfrmRelarorios::~TfrmRelarorios() = default;
 
 void TfrmRelarorios::connectHandlers() {
+    events->onShow([this] { FormShow(); });
     events->onExit(ui->ficd_empresa, [this] { ficd_empresaExit(); });
-    connect(ui->btPesqEmpresa, &QPushButton::clicked, this,
-            [this] { events->run([this] { btPesqEmpresaClick(); }); });
-    connect(ui->btExecutar, &QPushButton::clicked, this,
-            [this] { events->run([this] { btExecutarClick(); }); });
-    connect(ui->btExportar, &QPushButton::clicked, this,
-            [this] { events->run([this] { btExportarClick(); }); });
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { events->run([this] { BitBtn1Click(); }); });
-}
-
-void TfrmRelarorios::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (event->spontaneous())
-        return;
-    if (parentWidget() && !placed) {
-        centreOver(*this, parentWidget()->window());
-        placed = true;
-    }
-    events->run([this] { FormShow(); });
+    events->onClick(ui->btPesqEmpresa, [this] { btPesqEmpresaClick(); });
+    events->onClick(ui->btExecutar, [this] { btExecutarClick(); });
+    events->onClick(ui->btExportar, [this] { btExportarClick(); });
+    events->onClick(ui->BitBtn1, [this] { BitBtn1Click(); });
 }
 
 void TfrmRelarorios::FormShow() {
@@ -218,7 +203,8 @@ void TfrmRelarorios::ficd_empresaExit() {
         ui->fiNomeEmpresa->setText(SQLDravix->asString(QStringLiteral("razao")));
         return;
     }
-    services.messages.show(this, QStringLiteral("Código não Existe!"), caution, Messages::Icon::Exclamation);
+    services.messages.show(this, QStringLiteral("Código não Existe!"), attentionCaption,
+                           Messages::Icon::Exclamation);
     ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
 }
 
@@ -241,7 +227,7 @@ void TfrmRelarorios::btExecutarClick() {
     if (busy)
         return;
     if (ui->ficd_empresa->text().isEmpty()) {
-        services.messages.show(this, QStringLiteral("Informe o código da Empresa!"), caution,
+        services.messages.show(this, QStringLiteral("Informe o código da Empresa!"), attentionCaption,
                                Messages::Icon::Exclamation);
         ui->ficd_empresa->setFocus(Qt::OtherFocusReason);
         return;

@@ -20,7 +20,7 @@ namespace Ui {
 class TfrmRelarorios;
 }
 
-// The fueling report window.
+// The fueling report window. It opens centred over its owner, the main window, the first time.
 class TfrmRelarorios final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TfrmRelarorios)
@@ -48,9 +48,6 @@ public:
     const Query& reportQuery() const { return *qrConsulta; }
     const Query& summaryQuery() const { return *qrResumo; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void connectHandlers();
     void bindReportParameters(Query& query, qint32 idEmpresa) const;
@@ -77,7 +74,6 @@ private:
         QString status;
     } lastRun;
 
-    bool placed = false; // centred on the main window at its first showing
     double rQtde = 0;
     double rValor = 0;
     // A run or an export lets the interface repaint while it works; a second one must not start inside it.

@@ -140,6 +140,7 @@ private slots:
         }
         QVERIFY(fueling && fueling->isVisible());
         QVERIFY(report && report->isVisible());
+        QCOMPARE(fueling->frameGeometry().center(), app.frmPrincipal().frameGeometry().center());
         QCOMPARE(fueling->windowTitle(), QString("Abastecimento"));
         // The pictures come from the program's resources, which must have been linked in.
         for (QWidget* window :

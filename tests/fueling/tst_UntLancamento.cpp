@@ -223,6 +223,8 @@ class TestLancamento final : public QObject {
 
 private slots:
     void windowLooksAsDesigned();
+    void consumptionCaptionsKeepClearOfTheirValues_data();
+    void consumptionCaptionsKeepClearOfTheirValues();
     void showingResetsTheFueling();
     void keyboardMoves_data();
     void keyboardMoves();
@@ -300,6 +302,40 @@ void TestLancamento::windowLooksAsDesigned() {
     QCOMPARE(rig.control<QGroupBox>("fiAcertado")->title(), QStringLiteral("Acertado com o Posto"));
     QVERIFY(!rig.agreed());
     QCOMPARE(rig.focused(), QStringLiteral("fiPlaca"));
+}
+
+void TestLancamento::consumptionCaptionsKeepClearOfTheirValues_data() {
+    QTest::addColumn<QString>("fontRule");
+    QTest::newRow("the window's font") << QString();
+    QTest::newRow("a wider family") << "QWidget { font-family: \"DejaVu Sans\"; }";
+    QTest::newRow("a wider family, a pixel larger")
+        << "QWidget { font-family: \"DejaVu Sans\"; font-size: 12px; }";
+}
+
+void TestLancamento::consumptionCaptionsKeepClearOfTheirValues() {
+    QFETCH(QString, fontRule);
+    Rig rig;
+    rig.window->setStyleSheet(rig.window->styleSheet() + QLatin1Char('\n') + fontRule);
+    QVERIFY(rig.open());
+    const QList<std::pair<const char*, const char*>> pairs = {
+        {"Label15", "fiMinimo"}, {"Label14", "fiMaximo"}, {"Label13", "fiConsumo"}};
+    for (const auto& [captionName, valueName] : pairs)
+        rig.control<QLabel>(QLatin1String(valueName))->setText(QStringLiteral("12,50"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+    int end = -1;
+    for (const auto& [captionName, valueName] : pairs) {
+        const QLabel* caption = rig.control<QLabel>(QLatin1String(captionName));
+        const QLabel* value = rig.control<QLabel>(QLatin1String(valueName));
+        // Each text whole, with room between a caption and its value and before the next caption.
+        QVERIFY2(caption->width() >= caption->sizeHint().width(), captionName);
+        QVERIFY2(value->width() >= value->sizeHint().width(), valueName);
+        QVERIFY2(caption->x() > end, captionName);
+        QVERIFY2(value->x() >= caption->geometry().right() + 4, valueName);
+        end = value->geometry().right();
+        QVERIFY2(value->mapTo(rig.window.get(), QPoint(value->width(), 0)).x() <= rig.window->width(),
+                 valueName);
+    }
 }
 
 void TestLancamento::showingResetsTheFueling() {
@@ -849,6 +885,7 @@ void TestLancamento::wholeFuelingStoresTheRow_data() {
 
 void TestLancamento::wholeFuelingStoresTheRow() {
     QFETCH(QString, driver);
+    KORVA_SKIP_UNAVAILABLE_DRIVER(driver);
     Rig rig(driver);
     QVERIFY(rig.open());
     int storedWhileWaiting = -1;

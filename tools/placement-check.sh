@@ -6,28 +6,20 @@
 # program. Usage: placement-check.sh [starts] [showings per start] [build folder]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/tools/lib.sh"
 starts="${1:-6}"
 showings="${2:-5}"
 build="${3:-$root/build}"
 run="$(mktemp -d)"
-display=":$((300 + RANDOM % 100))"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$run"
-}
-trap cleanup EXIT
+on_exit "rm -rf '$run'"
 
 # A folder of its own, so no saved login of another run logs in by itself.
 cp "$build/src/KORVAPosto" "$run/"
 "$root/tools/make-demo-db.sh" "$run/Dravix.db"
 
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY="$display"
-for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb 300
 openbox >/dev/null 2>&1 &
-pids+=($!)
+on_exit "kill $! 2>/dev/null"
 sleep 1
 
 # The first visible window whose name matches, waiting for it.

@@ -84,6 +84,8 @@ public:
     QStringList parameterNames() const;
     // The text as it reaches the connection: markers as "?", "::" as ":", adapted to the engine.
     QString sentText() const;
+    // What differs by engine on this query's connection.
+    const EngineDialect& dialect() const { return connection.dialect(); }
 
     // Binding by name, without regard to case; unknown names throw "Parameter '%s' not found".
     void bindText(const QString& name, const QString& value);

@@ -257,8 +257,14 @@ void TfrmLancamento::lkTipoClick() {
     q.addLine(QStringLiteral("WHERE id_posto = :pid_posto and "));
     q.addLine(QStringLiteral("      cd_item  = :pcd_item "));
     q.bindInteger(QStringLiteral("pid_posto"), station.iIDPosto);
-    const QString key = lkTipoKeyValue();
-    q.bindText(QStringLiteral("pcd_item"), key.isNull() ? QStringLiteral("") : key);
+    // The item's code is a number; with no fuel chosen, NULL finds no price on any engine (SQL Server would
+    // read an empty text as item 0).
+    bool isCode = false;
+    const qint32 code = lkTipoKeyValue().toInt(&isCode);
+    if (isCode)
+        q.bindInteger(QStringLiteral("pcd_item"), code);
+    else
+        q.bindNull(QStringLiteral("pcd_item"));
     q.open();
 
     if (q.isEmpty()) {

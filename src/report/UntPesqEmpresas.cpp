@@ -7,6 +7,7 @@
 #include "common/FormEvents.h"
 #include "common/Placement.h"
 #include "common/Station.h"
+#include "db/EngineDialect.h"
 #include "db/UntConexao.h"
 
 #include <QEventLoop>
@@ -83,7 +84,9 @@ void TfrmPesqEmpresas::fiNomeChange() {
     if (!nome.isEmpty()) {
         // The typed text is a LIKE pattern on purpose: "%" and "_" keep their roles.
         qrConsulta->addLine(QStringLiteral("and razao like :prazao"));
-        qrConsulta->bindText(QStringLiteral("prazao"), QLatin1Char('%') + nome + QLatin1Char('%'));
+        // "%" and "_" keep their meaning; every other character, a "[" too, stands for itself.
+        qrConsulta->bindText(QStringLiteral("prazao"),
+                             QLatin1Char('%') + qrConsulta->dialect().likePattern(nome) + QLatin1Char('%'));
     }
     qrConsulta->bindText(QStringLiteral("pCNPJ"), station.sCNPJ);
     qrConsulta->open();

@@ -220,7 +220,9 @@ void TfrmRelarorios::bindReportParameters(Query& query, qint32 idEmpresa) const 
     query.bindText(QStringLiteral("pcnpj"), station.sCNPJ);
     query.bindInteger(QStringLiteral("pid_empresa"), idEmpresa);
     query.bindDateTime(QStringLiteral("pDtaIni"), QDateTime(ui->fiDtaIni->date(), QTime(0, 0, 0)));
-    query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(ui->fiDtaFim->date(), QTime(23, 59, 59)));
+    // The period ends before the midnight after its last day: every moment of that day is in, whatever its
+    // fraction of a second, and none of the next day's.
+    query.bindDateTime(QStringLiteral("pDtaFim"), QDateTime(ui->fiDtaFim->date().addDays(1), QTime(0, 0, 0)));
 }
 
 void TfrmRelarorios::btExecutarClick() {
@@ -260,7 +262,7 @@ void TfrmRelarorios::btExecutarClick() {
         qrConsulta->addLine(
             QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
         qrConsulta->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
-        qrConsulta->addLine(QStringLiteral("      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND"));
+        qrConsulta->addLine(QStringLiteral("      ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim AND"));
         qrConsulta->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
         switch (ui->fiTipoItens->checkedId()) {
         case 0:
@@ -314,7 +316,7 @@ void TfrmRelarorios::btExecutarClick() {
         QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND"));
     qrResumo->addLine(QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
     qrResumo->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
-    qrResumo->addLine(QStringLiteral("      ZeltoMov.DtEmissao  between :pdtaini and :pdtafim AND"));
+    qrResumo->addLine(QStringLiteral("      ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim AND"));
     qrResumo->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
     qrResumo->addLine(QStringLiteral("GROUP BY TpCombustivel"));
     bindReportParameters(*qrResumo, idEmpresa);

@@ -2,6 +2,7 @@
 
 #include "Doubles.h"
 #include "ScriptedMessages.h"
+#include "TdsStandIn.h"
 #include "TestDatabase.h"
 #include "common/Clock.h"
 #include "common/GuessLimiter.h"
@@ -235,6 +236,8 @@ private slots:
     void plateLookup();
     void fuelListAndAgreedPrice_data();
     void fuelListAndAgreedPrice();
+    void agreedPriceAskedOfSqlServerByItemCode_data();
+    void agreedPriceAskedOfSqlServerByItemCode();
     void derivedValues_data();
     void derivedValues();
     void badInputShowsTheGeneralReport_data();
@@ -580,6 +583,67 @@ void TestLancamento::fuelListAndAgreedPrice_data() {
                                                             << "5";
     QTest::newRow("vehicle without fuels") << "SEM1A11" << 0 << false << ""
                                            << "";
+}
+
+void TestLancamento::agreedPriceAskedOfSqlServerByItemCode_data() {
+    QTest::addColumn<QString>("fuels"); // the rows of the vehicle's fuel list
+    QTest::addColumn<QString>("type");  // the item code as the driver declared it
+    QTest::addColumn<QJsonValue>("code");
+    QTest::newRow("a fuel chosen: its code as the integer it is") << R"([[3, "DIESEL S10"]])"
+                                                                  << "int" << QJsonValue(3);
+    // SQL Server reads an empty text as 0, and an item 0 would then give its price.
+    QTest::newRow("no fuel for the vehicle: NULL, which matches no item")
+        << "[]"
+        << "varchar(1)" << QJsonValue(QJsonValue::Null);
+}
+
+// The price lookup as SQL Server receives it through FreeTDS, on the wire of the TDS stand-in.
+void TestLancamento::agreedPriceAskedOfSqlServerByItemCode() {
+    QFETCH(QString, fuels);
+    QFETCH(QString, type);
+    QFETCH(QJsonValue, code);
+    if (const QString why = TdsStandIn::unavailableReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const QString script = QStringLiteral(R"js([
+        {"match": "FROM VeiculosNovo", "columns": [{"name": "id", "type": "int"},
+            {"name": "id_empresa", "type": "int"}, {"name": "Codigo", "type": "varchar(20)"},
+            {"name": "CodUT", "type": "int"}, {"name": "Marca", "type": "varchar(40)"},
+            {"name": "Modelo", "type": "varchar(40)"}, {"name": "razao", "type": "varchar(60)"},
+            {"name": "cnpj", "type": "varchar(14)"}, {"name": "IDEmp", "type": "int"},
+            {"name": "CapTanque", "type": "float"}, {"name": "RendMinimo", "type": "float"},
+            {"name": "RendMaximo", "type": "float"}],
+         "rows": [[7, 3, "V-07", 21, "Volvo", "FH 540", "Transportes Alfa", "11222333000144", 3, 400, 2.2,
+                   3.1]]},
+        {"match": "FROM VeiculoComb", "columns": [{"name": "cd_item", "type": "int"},
+            {"name": "descricao", "type": "varchar(40)"}], "rows": %1},
+        {"match": "FROM PostoItem", "columns": [{"name": "valor", "type": "float"},
+            {"name": "margem", "type": "float"}], "rows": []}])js")
+                               .arg(fuels);
+    TdsStandIn server(script.toUtf8());
+    TdmConexao connection(ConnectionSettings::sqlServer(server.login()));
+    ScriptedMessages messages;
+    FixedClock clock{moment};
+    RecordingShell shell{false};
+    WaitDouble wait;
+    GuessLimiter pinGuesses;
+    TfrmLancamento window(connection, Station{QStringLiteral("11222333000181"), 5},
+                          Services{messages, clock, shell}, wait, pinGuesses);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ABC1D23"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    const QList<QJsonObject> received = server.requests();
+    const auto lookup = std::find_if(received.begin(), received.end(), [](const QJsonObject& r) {
+        return r.value("statement").toString().contains(QLatin1String("FROM PostoItem")) &&
+               !r.value("parameters").toArray().isEmpty();
+    });
+    QVERIFY2(lookup != received.end(), qPrintable(server.serverErrors()));
+    const QJsonObject item = lookup->value("parameters").toArray().at(1).toObject();
+    QCOMPARE(item.value("type").toString(), type);
+    QCOMPARE(item.value("value"), code);
+    QVERIFY(window.findChild<QWidget*>(QStringLiteral("fiAcertado"))->isHidden());
 }
 
 void TestLancamento::fuelListAndAgreedPrice() {

@@ -1,4 +1,5 @@
 #include "ReportFixture.h"
+#include "TdsStandIn.h"
 
 #include "report/UntPesqEmpresas.h"
 
@@ -57,6 +58,7 @@ private slots:
     void closingHandsOverTheRowTheUserWasOn();
     void databaseErrorLeavesTheListEmpty_data();
     void databaseErrorLeavesTheListEmpty();
+    void bracketReachesSqlServerAsALetter();
 };
 
 void tst_UntPesqEmpresas::windowLayout() {
@@ -240,6 +242,29 @@ void tst_UntPesqEmpresas::databaseErrorLeavesTheListEmpty() {
     search.db.exec(QStringLiteral("ALTER TABLE EmpresasGuardadas RENAME TO Empresas"));
     QTest::keyClick(search.fiNome(), Qt::Key_Backspace);
     QCOMPARE(search.razoes(), everyClient);
+}
+
+// T-SQL's LIKE reads "[" as the start of a character class ("[CENTRO]" would match one letter): the typed
+// name reaches SQL Server with it written as the letter itself, on the wire of the TDS stand-in.
+void tst_UntPesqEmpresas::bracketReachesSqlServerAsALetter() {
+    if (const QString why = TdsStandIn::unavailableReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    TdsStandIn server(QByteArray(R"js([{"match": "razao", "columns": [{"name": "id", "type": "int"},
+        {"name": "razao", "type": "varchar(60)"}, {"name": "cnpj", "type": "varchar(14)"}], "rows": []}])js"));
+    TdmConexao connection(ConnectionSettings::sqlServer(server.login()));
+    ScriptedMessages messages;
+    FixedClock clock{QDateTime(today, QTime(10, 0))};
+    RecordingShell shell;
+    TfrmPesqEmpresas window(connection, station, Services{messages, clock, shell});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClicks(window.findChild<QLineEdit*>(QStringLiteral("fiNome")), QStringLiteral("[CENTRO] 5%"));
+
+    QStringList sent;
+    for (const QJsonObject& request : server.requests())
+        for (const QJsonValue& parameter : request.value("parameters").toArray())
+            sent << parameter.toObject().value("value").toString();
+    QVERIFY2(sent.contains(QStringLiteral("%[[]CENTRO] 5%%")), qPrintable(sent.join(" | ")));
 }
 
 QTEST_MAIN(tst_UntPesqEmpresas)

@@ -526,7 +526,7 @@ void tst_UntRelarios::periodBoundsAreWholeDays_data() {
         QTest::addRow("%s: last second of the last day", d)
             << driver << at(QTime(23, 59, 59)) << before << today << "15/03/2024 23:59:59";
         QTest::addRow("%s: later within that second", d)
-            << driver << at(QTime(23, 59, 59, 500)) << before << today << "";
+            << driver << at(QTime(23, 59, 59, 500)) << before << today << "15/03/2024 23:59:59";
         QTest::addRow("%s: midnight of the next day", d)
             << driver << at(QTime(0, 0), today.addDays(1)) << before << today << "";
         QTest::addRow("%s: midnight of the first day shows the date only", d)

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QHideEvent>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
@@ -262,7 +263,8 @@ void TfrmRelarorios::btExecutarClick() {
         qrConsulta->addLine(
             QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
         qrConsulta->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
-        qrConsulta->addLine(QStringLiteral("      ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim AND"));
+        qrConsulta->addLine(
+            QStringLiteral("      ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim AND"));
         qrConsulta->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
         switch (ui->fiTipoItens->checkedId()) {
         case 0:
@@ -316,7 +318,8 @@ void TfrmRelarorios::btExecutarClick() {
         QStringLiteral("                          ZeltoPostos.id_empresa = ZeltoMov.id_empresa AND"));
     qrResumo->addLine(QStringLiteral("                          ZeltoPostos.ID         = ZeltoMov.IDPosto"));
     qrResumo->addLine(QStringLiteral("WHERE ZeltoMov.ID_EMPRESA = :pid_empresa AND"));
-    qrResumo->addLine(QStringLiteral("      ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim AND"));
+    qrResumo->addLine(
+        QStringLiteral("      ZeltoMov.DtEmissao >= :pdtaini and ZeltoMov.DtEmissao < :pdtafim AND"));
     qrResumo->addLine(QStringLiteral("      ZeltoMov.empresa    = 4"));
     qrResumo->addLine(QStringLiteral("GROUP BY TpCombustivel"));
     bindReportParameters(*qrResumo, idEmpresa);
@@ -328,6 +331,13 @@ void TfrmRelarorios::btExportarClick() {
     if (busy)
         return;
     pExcelADOQuery(QStringLiteral("Abastecimentos"));
+}
+
+void TfrmRelarorios::hideEvent(QHideEvent* event) {
+    // A window closed while its export runs stops the export: nothing is left half-written in the folder.
+    if (runningExport && !event->spontaneous())
+        runningExport->cancel();
+    QWidget::hideEvent(event);
 }
 
 ExportSummary TfrmRelarorios::exportSummary() const {
@@ -372,8 +382,15 @@ void TfrmRelarorios::pExcelADOQuery(const QString& sTitulo) {
 
     // The workbook is written from the rows already read while the window stays painted and the bar moves.
     ExportBar bar(*ui->exportProgress, qrConsulta->rowCount());
-    const ExportRun run(folder, sTitulo, columns, *qrConsulta, summary);
-    const QString path = run.exec({[&bar](int rows) { bar.rowsWritten(rows); }, [&bar] { bar.finishing(); }});
+    ExportRun run(folder, sTitulo, columns, *qrConsulta, summary);
+    const QScopedValueRollback<ExportRun*> running(runningExport, &run);
+    QString path;
+    try {
+        path = run.exec({[&bar](int rows) { bar.rowsWritten(rows); }, [&bar] { bar.finishing(); }});
+    } catch (const ExportCancelled&) {
+        // Only closing the window cancels: whoever closed it no longer waits for the workbook.
+        return;
+    }
 
     if (qrConsulta->rowCount() > 0) {
         qrConsulta->setCurrentRow(qrConsulta->rowCount() - 1);

@@ -8,7 +8,9 @@
 
 #include <memory>
 
+class ExportRun;
 class FormEvents;
+class QHideEvent;
 class Query;
 class QueryTableModel;
 class TdmConexao;
@@ -48,6 +50,9 @@ public:
     const Query& reportQuery() const { return *qrConsulta; }
     const Query& summaryQuery() const { return *qrResumo; }
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void connectHandlers();
     void bindReportParameters(Query& query, qint32 idEmpresa) const;
@@ -78,4 +83,6 @@ private:
     double rValor = 0;
     // A run or an export lets the interface repaint while it works; a second one must not start inside it.
     bool busy = false;
+    // The export under way, which closing the window cancels.
+    ExportRun* runningExport = nullptr;
 };

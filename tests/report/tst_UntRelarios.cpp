@@ -185,6 +185,7 @@ private slots:
     void exportToAnUnwritableFolderLeavesNothing();
     void exportTellsWhenNoProgramOpensTheWorkbook_data();
     void exportTellsWhenNoProgramOpensTheWorkbook();
+    void longExportKeepsTheInterfaceAliveAndRunsOnce_data();
     void longExportKeepsTheInterfaceAliveAndRunsOnce();
     void fuelingStoredByTheFuelingWindowIsReported_data();
     void fuelingStoredByTheFuelingWindowIsReported();
@@ -1077,7 +1078,14 @@ void tst_UntRelarios::exportTellsWhenNoProgramOpensTheWorkbook() {
     }
 }
 
+void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce_data() {
+    QTest::addColumn<bool>("closedMidway");
+    QTest::newRow("runs to the end") << false;
+    QTest::newRow("window closed while it runs: stopped, nothing left, nothing opened") << true;
+}
+
 void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
+    QFETCH(bool, closedMidway);
     ReportWindow report(QStringLiteral("QSQLITE"));
     report.db.exec(QStringLiteral(
         "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 4499) "
@@ -1103,6 +1111,8 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
         barShown = barShown || (bar->isVisible() && bar->maximum() == 4500);
         if (bar->isVisible() && !barTexts.contains(bar->text()))
             barTexts.append(bar->text());
+        if (closedMidway && bar->isVisible())
+            report.window->close();
     });
     ticks.start(0);
     // A second press arriving while the export runs must not start another one.
@@ -1112,6 +1122,12 @@ void tst_UntRelarios::longExportKeepsTheInterfaceAliveAndRunsOnce() {
     ticks.stop();
 
     QCOMPARE(report.messages.count(), 0);
+    if (closedMidway) {
+        QVERIFY(report.window->isHidden());
+        QCOMPARE(report.shell.opened.size(), 0);
+        QCOMPARE(filesIn(report.exportFolder.path()).size(), 0);
+        return;
+    }
     QCOMPARE(report.shell.opened.size(), 1);
     QCOMPARE(filesIn(report.exportFolder.path()).size(), 1);
     QVERIFY(repaintChances >= 3);

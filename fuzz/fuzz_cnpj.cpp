@@ -14,15 +14,13 @@
 
 namespace {
 
-[[noreturn]] void fail(const char* what, const QString& input, const QString& output)
-{
+[[noreturn]] void fail(const char* what, const QString& input, const QString& output) {
     std::fprintf(stderr, "%s\n  input:  '%s'\n  output: '%s'\n", what, input.toUtf8().constData(),
                  output.toUtf8().constData());
     std::abort();
 }
 
-QHash<QChar, qsizetype> countChars(const QString& text)
-{
+QHash<QChar, qsizetype> countChars(const QString& text) {
     QHash<QChar, qsizetype> counts;
     for (const QChar c : text)
         ++counts[c];
@@ -31,22 +29,22 @@ QHash<QChar, qsizetype> countChars(const QString& text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const QString input = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QString input =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QString output = fFormacnpj(input);
 
     QHash<QChar, qsizetype> dropped;
     dropped[QLatin1Char('.')] = std::min<qsizetype>(2, input.count(QLatin1Char('.')));
     dropped[QLatin1Char('-')] = std::min<qsizetype>(1, input.count(QLatin1Char('-')));
     dropped[QLatin1Char('/')] = std::min<qsizetype>(1, input.count(QLatin1Char('/')));
-    const qsizetype kept = input.size() - dropped[QLatin1Char('.')] - dropped[QLatin1Char('-')] -
-                           dropped[QLatin1Char('/')];
+    const qsizetype kept =
+        input.size() - dropped[QLatin1Char('.')] - dropped[QLatin1Char('-')] - dropped[QLatin1Char('/')];
 
     if (output.size() != std::max<qsizetype>(18, kept + 4))
         fail("wrong length", input, output);
-    if (output.at(2) != QLatin1Char('.') || output.at(6) != QLatin1Char('.') || output.at(10) != QLatin1Char('/') ||
-        output.at(15) != QLatin1Char('-'))
+    if (output.at(2) != QLatin1Char('.') || output.at(6) != QLatin1Char('.') ||
+        output.at(10) != QLatin1Char('/') || output.at(15) != QLatin1Char('-'))
         fail("separator out of place", input, output);
 
     QString laidOut = output;

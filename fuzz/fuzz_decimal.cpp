@@ -13,15 +13,13 @@
 
 namespace {
 
-[[noreturn]] void fail(const char* what, const QString& input, const QString& detail)
-{
+[[noreturn]] void fail(const char* what, const QString& input, const QString& detail) {
     std::fprintf(stderr, "%s\n  input:  '%s'\n  detail: '%s'\n", what, input.toUtf8().constData(),
                  detail.toUtf8().constData());
     std::abort();
 }
 
-std::optional<QString> shown(const QString& text, int casas)
-{
+std::optional<QString> shown(const QString& text, int casas) {
     try {
         return fDecimal(text, casas);
     } catch (const ConversionError&) {
@@ -29,8 +27,7 @@ std::optional<QString> shown(const QString& text, int casas)
     }
 }
 
-std::optional<double> readBack(const QString& text)
-{
+std::optional<double> readBack(const QString& text) {
     try {
         return readDecimal(text);
     } catch (const ConversionError&) {
@@ -40,8 +37,7 @@ std::optional<double> readBack(const QString& text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 
     const std::optional<double> value = readBack(text);

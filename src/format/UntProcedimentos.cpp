@@ -16,32 +16,27 @@
 
 namespace {
 
-bool isBlankOrControl(QChar c)
-{
+bool isBlankOrControl(QChar c) {
     return c.unicode() <= 0x20;
 }
 
-bool isAsciiDigit(QChar c)
-{
+bool isAsciiDigit(QChar c) {
     return c.unicode() >= '0' && c.unicode() <= '9';
 }
 
-QString withoutPoints(QString text)
-{
+QString withoutPoints(QString text) {
     text.remove(QLatin1Char('.'));
     return text;
 }
 
-QString trimmedLeft(const QString& text)
-{
+QString trimmedLeft(const QString& text) {
     qsizetype first = 0;
     while (first < text.size() && isBlankOrControl(text.at(first)))
         ++first;
     return text.mid(first);
 }
 
-QString trimmedBoth(const QString& text)
-{
+QString trimmedBoth(const QString& text) {
     qsizetype end = text.size();
     while (end > 0 && isBlankOrControl(text.at(end - 1)))
         --end;
@@ -49,8 +44,7 @@ QString trimmedBoth(const QString& text)
 }
 
 // Steps over leading blanks and one sign; says whether the sign was a minus.
-bool skipBlanksAndSign(const QString& text, qsizetype& i)
-{
+bool skipBlanksAndSign(const QString& text, qsizetype& i) {
     while (i < text.size() && text.at(i) == QLatin1Char(' '))
         ++i;
     if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
@@ -76,13 +70,11 @@ QString echoed(const QString& text) {
     return shown;
 }
 
-[[noreturn]] void throwNotFloat(const QString& text)
-{
+[[noreturn]] void throwNotFloat(const QString& text) {
     throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(echoed(text)));
 }
 
-[[noreturn]] void throwNotInteger(const QString& text)
-{
+[[noreturn]] void throwNotInteger(const QString& text) {
     throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(echoed(text)));
 }
 
@@ -92,8 +84,7 @@ constexpr long long exponentCap = 1'000'000'000LL;
 
 // Reads blanks, sign, digits with an optional decimal comma, an optional exponent and trailing blanks;
 // nothing else. Values too large for a double do not read; values too small read as zero.
-std::optional<double> readNumber(const QString& text)
-{
+std::optional<double> readNumber(const QString& text) {
     const qsizetype n = text.size();
     qsizetype i = 0;
     const bool negative = skipBlanksAndSign(text, i);
@@ -177,11 +168,10 @@ struct Digits {
     long long exponent = 0;
 };
 
-Digits scientificDigits(double value, int precision)
-{
+Digits scientificDigits(double value, int precision) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                                      precision - 1);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, precision - 1);
     Digits out;
     const char* p = buffer;
     if (*p == '-') {
@@ -200,13 +190,11 @@ Digits scientificDigits(double value, int precision)
     return out;
 }
 
-bool allZero(const std::string& digits)
-{
+bool allZero(const std::string& digits) {
     return std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0'; });
 }
 
-QString groupedThousands(const std::string& integerDigits)
-{
+QString groupedThousands(const std::string& integerDigits) {
     QString out;
     const auto n = static_cast<qsizetype>(integerDigits.size());
     out.reserve(n + n / 3);
@@ -220,8 +208,7 @@ QString groupedThousands(const std::string& integerDigits)
 
 // The pattern "###,###,##0.00" (as many zeros after the comma as `casas`) applied to a double that has
 // first been written out to 18 significant digits; that text is rounded half away from zero.
-QString displayText(double value, int casas)
-{
+QString displayText(double value, int casas) {
     Digits d = scientificDigits(value, 18);
 
     const long long kept = d.exponent + 1 + casas;
@@ -253,7 +240,7 @@ QString displayText(double value, int casas)
     const auto digitAt = [&d](long long weight) {
         const long long k = d.exponent - weight;
         return k >= 0 && k < static_cast<long long>(d.digits.size()) ? d.digits[static_cast<std::size_t>(k)]
-                                                                    : '0';
+                                                                     : '0';
     };
     std::string integerDigits;
     for (long long weight = std::max(d.exponent, 0LL); weight >= 0; --weight)
@@ -271,8 +258,7 @@ QString displayText(double value, int casas)
 
 } // namespace
 
-QString fDecimal(const QString& sValor, int casas)
-{
+QString fDecimal(const QString& sValor, int casas) {
     if (casas < 0 || casas > 18)
         throw std::invalid_argument("fDecimal: casas must be between 0 and 18");
 
@@ -283,8 +269,7 @@ QString fDecimal(const QString& sValor, int casas)
     return trimmedLeft(displayText(*valor, casas));
 }
 
-QString fFormacnpj(const QString& numtexto)
-{
+QString fFormacnpj(const QString& numtexto) {
     QString text = numtexto;
     for (const char separator : {'.', '.', '-', '/'}) {
         const qsizetype at = text.indexOf(QLatin1Char(separator));
@@ -308,8 +293,7 @@ QString fFormacnpj(const QString& numtexto)
     return out;
 }
 
-double readDecimal(const QString& text)
-{
+double readDecimal(const QString& text) {
     const QString cleaned = trimmedBoth(withoutPoints(text));
     const std::optional<double> value = readNumber(cleaned);
     if (!value)
@@ -317,8 +301,7 @@ double readDecimal(const QString& text)
     return *value;
 }
 
-qint32 readInteger(const QString& text)
-{
+qint32 readInteger(const QString& text) {
     const qsizetype n = text.size();
     qsizetype i = 0;
     const bool negative = skipBlanksAndSign(text, i);
@@ -339,8 +322,7 @@ qint32 readInteger(const QString& text)
     return static_cast<qint32>(value);
 }
 
-QString generalText(double value)
-{
+QString generalText(double value) {
     if (std::isnan(value))
         return QStringLiteral("NAN");
     if (std::isinf(value))
@@ -360,7 +342,8 @@ QString generalText(double value)
             out += QLatin1Char(',') + digits.mid(1);
         out += QLatin1Char('E') + QString::number(d.exponent);
     } else if (d.exponent < 0) {
-        out += QStringLiteral("0,") + QString(static_cast<qsizetype>(-d.exponent - 1), QLatin1Char('0')) + digits;
+        out += QStringLiteral("0,") + QString(static_cast<qsizetype>(-d.exponent - 1), QLatin1Char('0')) +
+               digits;
     } else {
         const auto integerLength = static_cast<qsizetype>(d.exponent + 1);
         out += digits.left(integerLength);

@@ -6,19 +6,16 @@
 
 namespace {
 
-QString floatError(const QString& text)
-{
+QString floatError(const QString& text) {
     return QStringLiteral("'%1' is not a valid floating point value").arg(text);
 }
 
-QString integerError(const QString& text)
-{
+QString integerError(const QString& text) {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }
 
 // The 301-digit display of 1E300: the double's 18 significant digits, then zeros.
-QString displayOf1E300()
-{
+QString displayOf1E300() {
     return QStringLiteral("1") + QStringLiteral(".000").repeated(5) + QStringLiteral(".050") +
            QStringLiteral(".000").repeated(94) + QStringLiteral(",00");
 }
@@ -56,8 +53,7 @@ private slots:
     void quotientsShowRoundedToCents();
 };
 
-void tst_UntProcedimentos::fDecimalShowsBrazilianText_data()
-{
+void tst_UntProcedimentos::fDecimalShowsBrazilianText_data() {
     QTest::addColumn<QString>("sValor");
     QTest::addColumn<int>("casas");
     QTest::addColumn<QString>("expected");
@@ -99,8 +95,7 @@ void tst_UntProcedimentos::fDecimalShowsBrazilianText_data()
     QTest::newRow("only points and a digit") << "..5.." << 2 << "5,00";
 }
 
-void tst_UntProcedimentos::fDecimalShowsBrazilianText()
-{
+void tst_UntProcedimentos::fDecimalShowsBrazilianText() {
     QFETCH(QString, sValor);
     QFETCH(int, casas);
     QFETCH(QString, expected);
@@ -108,8 +103,7 @@ void tst_UntProcedimentos::fDecimalShowsBrazilianText()
     QCOMPARE(fDecimal(sValor, casas), expected);
 }
 
-void tst_UntProcedimentos::fDecimalRejectsNonNumbers_data()
-{
+void tst_UntProcedimentos::fDecimalRejectsNonNumbers_data() {
     QTest::addColumn<QString>("sValor");
     QTest::addColumn<QString>("message");
 
@@ -140,8 +134,7 @@ void tst_UntProcedimentos::fDecimalRejectsNonNumbers_data()
     QTest::newRow("giant exponent") << "1E99999999999999999999" << floatError("1E99999999999999999999");
 }
 
-void tst_UntProcedimentos::fDecimalRejectsNonNumbers()
-{
+void tst_UntProcedimentos::fDecimalRejectsNonNumbers() {
     QFETCH(QString, sValor);
     QFETCH(QString, message);
 
@@ -155,8 +148,7 @@ void tst_UntProcedimentos::fDecimalRejectsNonNumbers()
     }
 }
 
-void tst_UntProcedimentos::fDecimalOutputReadsBackUnchanged_data()
-{
+void tst_UntProcedimentos::fDecimalOutputReadsBackUnchanged_data() {
     QTest::addColumn<QString>("sValor");
 
     QTest::newRow("cents") << "1234,56";
@@ -166,8 +158,7 @@ void tst_UntProcedimentos::fDecimalOutputReadsBackUnchanged_data()
     QTest::newRow("negative") << "-0,999";
 }
 
-void tst_UntProcedimentos::fDecimalOutputReadsBackUnchanged()
-{
+void tst_UntProcedimentos::fDecimalOutputReadsBackUnchanged() {
     QFETCH(QString, sValor);
 
     for (const int casas : {2, 3}) {
@@ -177,34 +168,41 @@ void tst_UntProcedimentos::fDecimalOutputReadsBackUnchanged()
     }
 }
 
-void tst_UntProcedimentos::fFormacnpjLaysOutTheMask_data()
-{
+void tst_UntProcedimentos::fFormacnpjLaysOutTheMask_data() {
     QTest::addColumn<QString>("numtexto");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("bare digits") << "12345678901234" << "12.345.678/9012-34";
-    QTest::newRow("already punctuated") << "12.345.678/9012-34" << "12.345.678/9012-34";
-    QTest::newRow("separators elsewhere") << "12-345678/901234" << "12.345.678/9012-34";
-    QTest::newRow("13 digits") << "1234567890123" << "12.345.678/9012-3 ";
-    QTest::newRow("empty") << "" << "  .   .   /    -  ";
-    QTest::newRow("15 digits") << "123456789012345" << "12.345.678/9012-345";
-    QTest::newRow("three points") << "12.345.678.9012-34" << "12.345.678/.901-234";
+    QTest::newRow("bare digits") << "12345678901234"
+                                 << "12.345.678/9012-34";
+    QTest::newRow("already punctuated") << "12.345.678/9012-34"
+                                        << "12.345.678/9012-34";
+    QTest::newRow("separators elsewhere") << "12-345678/901234"
+                                          << "12.345.678/9012-34";
+    QTest::newRow("13 digits") << "1234567890123"
+                               << "12.345.678/9012-3 ";
+    QTest::newRow("empty") << ""
+                           << "  .   .   /    -  ";
+    QTest::newRow("15 digits") << "123456789012345"
+                               << "12.345.678/9012-345";
+    QTest::newRow("three points") << "12.345.678.9012-34"
+                                  << "12.345.678/.901-234";
 
-    QTest::newRow("letters are not checked") << "AB345678901234" << "AB.345.678/9012-34";
-    QTest::newRow("second hyphen kept") << "12-34-5678901234" << "12.34-.567/8901-234";
-    QTest::newRow("blanks kept in place") << "12 345678901234" << "12. 34.567/8901-234";
+    QTest::newRow("letters are not checked") << "AB345678901234"
+                                             << "AB.345.678/9012-34";
+    QTest::newRow("second hyphen kept") << "12-34-5678901234"
+                                        << "12.34-.567/8901-234";
+    QTest::newRow("blanks kept in place") << "12 345678901234"
+                                          << "12. 34.567/8901-234";
 }
 
-void tst_UntProcedimentos::fFormacnpjLaysOutTheMask()
-{
+void tst_UntProcedimentos::fFormacnpjLaysOutTheMask() {
     QFETCH(QString, numtexto);
     QFETCH(QString, expected);
 
     QCOMPARE(fFormacnpj(numtexto), expected);
 }
 
-void tst_UntProcedimentos::readDecimalReadsDisplayedText_data()
-{
+void tst_UntProcedimentos::readDecimalReadsDisplayedText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("expected");
 
@@ -218,16 +216,14 @@ void tst_UntProcedimentos::readDecimalReadsDisplayedText_data()
     QTest::newRow("comma first") << ",25" << 0.25;
 }
 
-void tst_UntProcedimentos::readDecimalReadsDisplayedText()
-{
+void tst_UntProcedimentos::readDecimalReadsDisplayedText() {
     QFETCH(QString, text);
     QFETCH(double, expected);
 
     QCOMPARE(readDecimal(text), expected);
 }
 
-void tst_UntProcedimentos::readDecimalRejectsNonNumbers_data()
-{
+void tst_UntProcedimentos::readDecimalRejectsNonNumbers_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
 
@@ -239,8 +235,7 @@ void tst_UntProcedimentos::readDecimalRejectsNonNumbers_data()
     QTest::newRow("beyond the largest double") << "1E400" << floatError("1E400");
 }
 
-void tst_UntProcedimentos::readDecimalRejectsNonNumbers()
-{
+void tst_UntProcedimentos::readDecimalRejectsNonNumbers() {
     QFETCH(QString, text);
     QFETCH(QString, message);
 
@@ -252,8 +247,7 @@ void tst_UntProcedimentos::readDecimalRejectsNonNumbers()
     }
 }
 
-void tst_UntProcedimentos::readIntegerReadsWholeText_data()
-{
+void tst_UntProcedimentos::readIntegerReadsWholeText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint32>("expected");
 
@@ -267,16 +261,14 @@ void tst_UntProcedimentos::readIntegerReadsWholeText_data()
     QTest::newRow("smallest") << "-2147483648" << std::numeric_limits<qint32>::min();
 }
 
-void tst_UntProcedimentos::readIntegerReadsWholeText()
-{
+void tst_UntProcedimentos::readIntegerReadsWholeText() {
     QFETCH(QString, text);
     QFETCH(qint32, expected);
 
     QCOMPARE(readInteger(text), expected);
 }
 
-void tst_UntProcedimentos::readIntegerRejectsOtherText_data()
-{
+void tst_UntProcedimentos::readIntegerRejectsOtherText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
     const auto rejected = [](const char* name, const QString& text, const QString& message = {}) {
@@ -301,8 +293,7 @@ void tst_UntProcedimentos::readIntegerRejectsOtherText_data()
     rejected("10,000 digits pasted", QString(10000, u'9'), integerError(QString(40, u'9') + u'\u2026'));
 }
 
-void tst_UntProcedimentos::readIntegerRejectsOtherText()
-{
+void tst_UntProcedimentos::readIntegerRejectsOtherText() {
     QFETCH(QString, text);
     QFETCH(QString, message);
 
@@ -314,8 +305,7 @@ void tst_UntProcedimentos::readIntegerRejectsOtherText()
     }
 }
 
-void tst_UntProcedimentos::generalTextWritesShortestForm_data()
-{
+void tst_UntProcedimentos::generalTextWritesShortestForm_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("expected");
 
@@ -338,30 +328,39 @@ void tst_UntProcedimentos::generalTextWritesShortestForm_data()
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "NAN";
 }
 
-void tst_UntProcedimentos::generalTextWritesShortestForm()
-{
+void tst_UntProcedimentos::generalTextWritesShortestForm() {
     QFETCH(double, value);
     QFETCH(QString, expected);
 
     QCOMPARE(generalText(value), expected);
 }
 
-void tst_UntProcedimentos::quotientsShowRoundedToCents_data()
-{
+void tst_UntProcedimentos::quotientsShowRoundedToCents_data() {
     QTest::addColumn<QString>("dividend");
     QTest::addColumn<QString>("divisor");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("total 58,90 over 10,00 litres") << "58,90" << "10,00" << "5,89";
-    QTest::newRow("total 10,00 over 3,00 litres") << "10,00" << "3,00" << "3,33";
-    QTest::newRow("500 km over 50,00 litres") << "500" << "50,00" << "10,00";
-    QTest::newRow("500 km over 40,00 litres") << "500" << "40,00" << "12,50";
-    QTest::newRow("-100 km over 50,00 litres") << "-100" << "50,00" << "-2,00";
-    QTest::newRow("total 1.234,56 over 45,30 litres") << "1.234,56" << "45,30" << "27,25";
+    QTest::newRow("total 58,90 over 10,00 litres") << "58,90"
+                                                   << "10,00"
+                                                   << "5,89";
+    QTest::newRow("total 10,00 over 3,00 litres") << "10,00"
+                                                  << "3,00"
+                                                  << "3,33";
+    QTest::newRow("500 km over 50,00 litres") << "500"
+                                              << "50,00"
+                                              << "10,00";
+    QTest::newRow("500 km over 40,00 litres") << "500"
+                                              << "40,00"
+                                              << "12,50";
+    QTest::newRow("-100 km over 50,00 litres") << "-100"
+                                               << "50,00"
+                                               << "-2,00";
+    QTest::newRow("total 1.234,56 over 45,30 litres") << "1.234,56"
+                                                      << "45,30"
+                                                      << "27,25";
 }
 
-void tst_UntProcedimentos::quotientsShowRoundedToCents()
-{
+void tst_UntProcedimentos::quotientsShowRoundedToCents() {
     QFETCH(QString, dividend);
     QFETCH(QString, divisor);
     QFETCH(QString, expected);

@@ -1,10 +1,13 @@
 #include "TdsStandIn.h"
 
+#include "HostPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <stdexcept>
 
@@ -13,7 +16,22 @@ namespace {
 const QString serverScript = QStringLiteral(KORVA_TEST_SUPPORT_DIR "/tds_standin.py");
 
 QString python() {
+#if defined(Q_OS_WIN)
+    // Under Wine the host's interpreter is a Unix program that Wine starts as it is.
+    if (QFileInfo::exists(QStringLiteral("/usr/bin/python3")))
+        return QStringLiteral("/usr/bin/python3");
+#endif
     return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+// Under Wine a Unix program started by Wine gets no pipe from the test and does not see the prefix's
+// temporary folder as the test does, so the two meet in files of the host's /tmp.
+QString exchangeFolderTemplate() {
+#if defined(Q_OS_WIN)
+    if (QFileInfo::exists(QStringLiteral("Z:/tmp")))
+        return QStringLiteral("Z:/tmp/korva-standin-XXXXXX");
+#endif
+    return QDir::tempPath() + QStringLiteral("/korva-standin-XXXXXX");
 }
 
 // Debian keeps the library in each architecture's ODBC folder (/usr/lib/x86_64-linux-gnu/odbc/...).
@@ -29,11 +47,10 @@ QString driverLibrary() {
     return {};
 }
 
+// Read from the file itself, which a Windows build under Wine reaches too (it cannot run odbcinst).
 bool registeredWithUnixOdbc() {
-    QProcess query;
-    query.start(QStringLiteral("odbcinst"), {QStringLiteral("-q"), QStringLiteral("-d"), QStringLiteral("-n"),
-                                             QStringLiteral("FreeTDS")});
-    return query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0;
+    QFile odbcinst(QStringLiteral("/etc/odbcinst.ini"));
+    return odbcinst.open(QIODevice::ReadOnly) && odbcinst.readAll().contains("[FreeTDS]");
 }
 
 } // namespace
@@ -41,7 +58,8 @@ bool registeredWithUnixOdbc() {
 TdsStandIn::TdsStandIn(const QJsonArray& script, int lifetimeSeconds, const QString& instance)
     : TdsStandIn(QJsonDocument(script).toJson(QJsonDocument::Compact), lifetimeSeconds, instance) {}
 
-TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds, const QString& instance) {
+TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds, const QString& instance)
+    : folder(exchangeFolderTemplate()) {
     const QString why = unavailableReason();
     if (!why.isEmpty())
         throw std::runtime_error(why.toStdString());
@@ -49,17 +67,29 @@ TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds, const 
     if (!folder.isValid() || !scriptFile.open(QIODevice::WriteOnly) || scriptFile.write(scriptJson) < 0)
         throw std::runtime_error("Cannot write the stand-in's script in " + folder.path().toStdString());
     scriptFile.close();
-    QStringList arguments{serverScript, scriptFile.fileName(),
-                          folder.filePath(QStringLiteral("requests.jsonl")), QStringLiteral("--lifetime"),
-                          QString::number(lifetimeSeconds)};
+    const QString portFile = folder.filePath(QStringLiteral("port"));
+    QStringList arguments{serverScript,
+                          hostPath(scriptFile.fileName()),
+                          hostPath(folder.filePath(QStringLiteral("requests.jsonl"))),
+                          QStringLiteral("--lifetime"),
+                          QString::number(lifetimeSeconds),
+                          QStringLiteral("--port-file"),
+                          hostPath(portFile),
+                          QStringLiteral("--watch"),
+                          hostPath(scriptFile.fileName())};
     if (!instance.isEmpty())
         arguments << QStringLiteral("--instance") << instance;
     server.start(python(), arguments);
-    // The first line the server prints is its port.
-    QByteArray line;
-    while (!line.endsWith('\n') && server.waitForReadyRead(10000))
-        line += server.readLine();
-    serverPort = line.trimmed().toInt();
+    // The server writes its port to the port file once it listens.
+    for (int waited = 0; serverPort <= 0 && waited < 10000; waited += 20) {
+        QFile port(portFile);
+        if (port.open(QIODevice::ReadOnly))
+            serverPort = port.readAll().trimmed().toInt();
+        if (serverPort > 0 || server.state() == QProcess::NotRunning)
+            break;
+        // Not waitForFinished: under Wine it returns at once for a Unix program.
+        QThread::msleep(20);
+    }
     if (serverPort <= 0) {
         server.kill();
         server.waitForFinished();
@@ -69,6 +99,8 @@ TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds, const 
 }
 
 TdsStandIn::~TdsStandIn() {
+    // The server watches its script: gone, it stops.
+    QFile::remove(folder.filePath(QStringLiteral("script.json")));
     server.closeWriteChannel();
     if (!server.waitForFinished(5000)) {
         server.kill();

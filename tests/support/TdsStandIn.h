@@ -22,7 +22,7 @@ public:
     explicit TdsStandIn(const QJsonArray& script, int lifetimeSeconds = 120, const QString& instance = {});
     explicit TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds = 120,
                         const QString& instance = {});
-    // Closes the server's input, which ends it.
+    // Removes the server's script, which ends it.
     ~TdsStandIn();
 
     int port() const { return serverPort; }

@@ -1,5 +1,7 @@
 #include "TestDatabase.h"
 
+#include "HostPath.h"
+
 #include <QFile>
 #include <QHash>
 #include <QSqlDatabase>
@@ -10,32 +12,14 @@
 
 #include <stdexcept>
 
-#ifdef Q_OS_WIN
-#include <QDir>
-
-#include <windows.h>
-#endif
-
 namespace {
 
 // Under Wine the SQLite3 ODBC driver is the host's own, reached through Wine's ODBC layer: it opens the
 // file by its Unix name.
 ConnectionSettings throughOdbc(const QString& path) {
-#ifdef Q_OS_WIN
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (unixName) {
-        const QString native = QDir::toNativeSeparators(path);
-        if (char* name = unixName(reinterpret_cast<LPCWSTR>(native.utf16()))) {
-            ConnectionSettings settings = ConnectionSettings::sqliteThroughOdbc(QString::fromUtf8(name));
-            HeapFree(GetProcessHeap(), 0, name);
-            settings.embeddedFile = path;
-            return settings;
-        }
-    }
-#endif
-    return ConnectionSettings::sqliteThroughOdbc(path);
+    ConnectionSettings settings = ConnectionSettings::sqliteThroughOdbc(hostPath(path));
+    settings.embeddedFile = path;
+    return settings;
 }
 
 const QString schemaFile = QStringLiteral(KORVA_SCHEMA_DIR "/sqlite.sql");

@@ -28,8 +28,9 @@ Log lines: {"kind": "prelogin" | "browser" | "login" | "batch" | "rpc" | "tm" | 
 "parameters": [{"name": "@P1", "type": "datetime2(7)", "value": "2024-06-01 08:30:15.0000000"}]}, the type
 as the driver declared it on the wire and the value decoded from it.
 
-  tds_standin.py SCRIPT LOG [--port 0] [--lifetime 120] [--instance NAME]
-The first line on stdout is the port; the server stops after --lifetime seconds or at EOF on stdin.
+  tds_standin.py SCRIPT LOG [--port 0] [--lifetime 120] [--port-file FILE] [--watch FILE] [--instance NAME]
+The first line on stdout is the port; the server stops after --lifetime seconds, or at EOF on stdin (with
+--watch: once that file is gone).
 [MS-TDS] is https://learn.microsoft.com/en-us/openspecs/windows_protocols/ms-tds/
 """
 
@@ -37,6 +38,7 @@ import argparse
 import datetime
 import decimal
 import json
+import os
 import re
 import select
 import socket
@@ -44,6 +46,7 @@ import socketserver
 import struct
 import sys
 import threading
+import time
 
 # Packet types, [MS-TDS] 2.2.3.1.1, and DONE status bits, 2.2.7.6.
 BATCH, RPC, REPLY, ATTENTION, TM, LOGIN7, PRELOGIN = 1, 3, 4, 6, 14, 16, 18
@@ -713,6 +716,8 @@ def main():
     parser.add_argument("log")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--port-file", help="also write the port to this file, once listening")
+    parser.add_argument("--watch", help="stop when this file is gone, instead of at EOF on stdin")
     parser.add_argument("--instance", help="also answer the browser service on UDP 1434 for this instance")
     options = parser.parse_args()
     with open(options.script, encoding="utf-8") as f:
@@ -724,13 +729,24 @@ def main():
         browser.bind(("127.0.0.1", 1434))
     server.script = Script(rules, options.log)
     print(server.server_address[1], flush=True)
+    if options.port_file:
+        # Written whole under another name first, so a reader never sees half of it.
+        with open(options.port_file + ".new", "w") as f:
+            f.write("%d\n" % server.server_address[1])
+        os.replace(options.port_file + ".new", options.port_file)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     if options.instance:
         threading.Thread(target=answer_browser, daemon=True,
                          args=(browser, options.instance, server.server_address[1], server.script)).start()
-    stdin_closed = threading.Event()
-    threading.Thread(target=lambda: (sys.stdin.read(), stdin_closed.set()), daemon=True).start()
-    stdin_closed.wait(options.lifetime)
+    stopping = threading.Event()
+    deadline = time.monotonic() + options.lifetime
+    if options.watch:
+        # A program Wine starts has no pipe from the test: it stops when the test removes the watched file.
+        while time.monotonic() < deadline and os.path.exists(options.watch):
+            stopping.wait(0.2)
+    else:
+        threading.Thread(target=lambda: (sys.stdin.read(), stopping.set()), daemon=True).start()
+        stopping.wait(options.lifetime)
     server.server_close()
 
 

@@ -318,6 +318,12 @@ void TestLancamento::consumptionCaptionsKeepClearOfTheirValues_data() {
 
 void TestLancamento::consumptionCaptionsKeepClearOfTheirValues() {
     QFETCH(QString, fontRule);
+#ifdef Q_OS_WIN
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        QSKIP("On Windows the offscreen platform draws no real font: its stand-in glyphs make \"Consumo "
+              "Mínimo\" 154 px wide, so no line of this window can be measured there (the Windows "
+              "screenshots show the row)");
+#endif
     Rig rig;
     rig.window->setStyleSheet(rig.window->styleSheet() + QLatin1Char('\n') + fontRule);
     QVERIFY(rig.open());

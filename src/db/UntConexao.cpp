@@ -23,9 +23,6 @@ std::atomic<int> connectionCounter{0};
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------------------
-// TdmConexao
-
 TdmConexao::TdmConexao(const ConnectionSettings& connectionSettings, QObject* parent)
     : QObject(parent), settings(connectionSettings), engineDialect(EngineDialect::make(settings)),
       connectionName(QStringLiteral("ADODravix-%1").arg(++connectionCounter)) {
@@ -134,9 +131,6 @@ bool TdmConexao::endIfEngineRolledBack() {
 QString TdmConexao::adaptStatement(const QString& statement) const {
     return engineDialect->adaptStatement(statement);
 }
-
-// ---------------------------------------------------------------------------------------------------------
-// Query
 
 struct Query::Impl {
     struct Parameter {

@@ -121,8 +121,8 @@ def return_int(ordinal, name, value):
 INTS = {"tinyint": (1, "<B"), "smallint": (2, "<h"), "int": (4, "<i"), "bigint": (8, "<q")}
 
 
-def column_type(spec):
-    name, size, scale = re.fullmatch(r"\s*(\w+)\s*(?:\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*", spec).groups()
+def column_type(declared):
+    name, size, scale = re.fullmatch(r"\s*(\w+)\s*(?:\(\s*(\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*", declared).groups()
     return name.lower(), int(size or 0), int(scale or 0)
 
 
@@ -130,8 +130,8 @@ def numeric_size(precision):
     return 5 if precision <= 9 else 9 if precision <= 19 else 13 if precision <= 28 else 17
 
 
-def type_info(spec):
-    name, size, scale = column_type(spec)
+def type_info(declared):
+    name, size, scale = column_type(declared)
     if name in INTS:
         return bytes([0x26, INTS[name][0]])
     fixed = {"bit": b"\x68\x01", "float": b"\x6d\x08", "real": b"\x6d\x04", "datetime": b"\x6f\x08"}
@@ -143,11 +143,11 @@ def type_info(spec):
         return b"\xa7" + struct.pack("<H", size or 8000) + COLLATION
     if name == "nvarchar":
         return b"\xe7" + struct.pack("<H", 2 * (size or 4000)) + COLLATION
-    raise ValueError("column type not supported: " + spec)
+    raise ValueError("column type not supported: " + declared)
 
 
-def cell(spec, value):
-    name, size, scale = column_type(spec)
+def cell(declared, value):
+    name, size, scale = column_type(declared)
     if name in ("varchar", "nvarchar"):
         data = None if value is None else str(value).encode("cp1252" if name == "varchar" else "utf-16-le")
         return b"\xff\xff" if data is None else struct.pack("<H", len(data)) + data
@@ -521,16 +521,16 @@ class Session(socketserver.BaseRequestHandler):
             return {}
         return {"tokens": self.end_transaction(9 if verb == "COMMIT" else 10)}
 
-    def error(self, spec):
+    def error(self, fault):
         out = b""
         # A deadlock victim's transaction is rolled back by the server, MSSQLSERVER_1205:
         # https://learn.microsoft.com/en-us/sql/relational-databases/errors-events/mssqlserver-1205-database-engine-error
         # Other statement errors, a lock time-out (1222) or a bad date-time text (242) among them, leave it
         # open:
         # https://learn.microsoft.com/en-us/previous-versions/sql/sql-server-2005/ms177413(v=sql.90)
-        if spec["number"] == 1205 and self.trancount:
+        if fault["number"] == 1205 and self.trancount:
             out = self.end_transaction(10)
-        return out + message(spec["number"], spec.get("state", 1), spec.get("class", 16), spec["message"])
+        return out + message(fault["number"], fault.get("state", 1), fault.get("class", 16), fault["message"])
 
     def outcome(self, answer, inproc=False):
         """One statement's tokens, ended by DONE, or DONEINPROC inside a procedure."""

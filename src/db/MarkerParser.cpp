@@ -54,7 +54,6 @@ ParsedStatement parseMarkers(const QString& text) {
                 index = int(parsed.names.size()) - 1;
             }
             parsed.markers.push_back(index);
-            parsed.positions.push_back(i);
             parsed.sent += QLatin1Char('?');
             i = end;
         } else {

@@ -9,10 +9,9 @@
 // skipped, "::" is a plain colon, and a name ends at a blank, a line break, a comma, a semicolon or a
 // closing parenthesis.
 struct ParsedStatement {
-    QString sent;                     // the text with each marker as "?" and each "::" as ":"
-    QStringList names;                // each name once, without regard to case, as first spelled, in order
-    std::vector<int> markers;         // for each marker, in order, the index of its name in `names`
-    std::vector<qsizetype> positions; // for each marker, where its ":" stands in the text parsed
+    QString sent;             // the text with each marker as "?" and each "::" as ":"
+    QStringList names;        // each name once, without regard to case, as first spelled, in order
+    std::vector<int> markers; // for each marker, in order, the index of its name in `names`
 };
 
 ParsedStatement parseMarkers(const QString& text);

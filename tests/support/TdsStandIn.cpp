@@ -24,16 +24,6 @@ QString python() {
     return QStandardPaths::findExecutable(QStringLiteral("python3"));
 }
 
-// Under Wine a Unix program started by Wine gets no pipe from the test and does not see the prefix's
-// temporary folder as the test does, so the two meet in files of the host's /tmp.
-QString exchangeFolderTemplate() {
-#if defined(Q_OS_WIN)
-    if (QFileInfo::exists(QStringLiteral("Z:/tmp")))
-        return QStringLiteral("Z:/tmp/korva-standin-XXXXXX");
-#endif
-    return QDir::tempPath() + QStringLiteral("/korva-standin-XXXXXX");
-}
-
 // Debian keeps the library in each architecture's ODBC folder (/usr/lib/x86_64-linux-gnu/odbc/...).
 QString driverLibrary() {
     const QDir lib(QStringLiteral("/usr/lib"));
@@ -59,7 +49,7 @@ TdsStandIn::TdsStandIn(const QJsonArray& script, int lifetimeSeconds, const QStr
     : TdsStandIn(QJsonDocument(script).toJson(QJsonDocument::Compact), lifetimeSeconds, instance) {}
 
 TdsStandIn::TdsStandIn(const QByteArray& scriptJson, int lifetimeSeconds, const QString& instance)
-    : folder(exchangeFolderTemplate()) {
+    : folder(QDir::tempPath() + QStringLiteral("/korva-standin-XXXXXX")) {
     const QString why = unavailableReason();
     if (!why.isEmpty())
         throw std::runtime_error(why.toStdString());
@@ -108,25 +98,9 @@ TdsStandIn::~TdsStandIn() {
     }
 }
 
-QString TdsStandIn::connectionString(const QString& catalog, const QString& user,
-                                     const QString& password) const {
-    return QStringLiteral("DRIVER=%1;Server=127.0.0.1;Port=%2;Database=%3;UID=%4;PWD=%5;TDS_Version=7.4;"
-                          "ClientCharset=UTF-8")
-        .arg(driver(), QString::number(serverPort), catalog, user, password);
-}
-
-ConnectionSettings TdsStandIn::settings(const QString& catalog, const QString& user,
-                                        const QString& password) const {
-    ConnectionSettings connection;
-    connection.engine = ConnectionSettings::Engine::SqlServer;
-    connection.driver = QStringLiteral("QODBC");
-    connection.databaseName = connectionString(catalog, user, password);
-    return connection;
-}
-
 SqlServerLogin TdsStandIn::login() const {
     SqlServerLogin login;
-    login.driver = driver().mid(1, driver().size() - 2);
+    login.driver = driver();
     login.host = QStringLiteral("127.0.0.1");
     login.port = serverPort;
     login.catalog = QStringLiteral("KORVA");
@@ -154,10 +128,7 @@ QString TdsStandIn::serverErrors() {
 }
 
 QString TdsStandIn::driver() {
-    static const QString name = registeredWithUnixOdbc() ? QStringLiteral("{FreeTDS}")
-                                : driverLibrary().isEmpty()
-                                    ? QString()
-                                    : QLatin1Char('{') + driverLibrary() + QLatin1Char('}');
+    static const QString name = registeredWithUnixOdbc() ? QStringLiteral("FreeTDS") : driverLibrary();
     return name;
 }
 

@@ -25,15 +25,6 @@ public:
     // Removes the server's script, which ends it.
     ~TdsStandIn();
 
-    int port() const { return serverPort; }
-    // "DRIVER=...;Server=127.0.0.1;Port=N;Database=...;UID=...;PWD=...;TDS_Version=7.4;ClientCharset=UTF-8"
-    QString connectionString(const QString& catalog = QStringLiteral("KORVA"),
-                             const QString& user = QStringLiteral("posto"),
-                             const QString& password = QStringLiteral("senha")) const;
-    // The same connection, as the program's connection takes it.
-    ConnectionSettings settings(const QString& catalog = QStringLiteral("KORVA"),
-                                const QString& user = QStringLiteral("posto"),
-                                const QString& password = QStringLiteral("senha")) const;
     // The same server as the administrator's connection file would name it, for the program's own
     // connection string.
     SqlServerLogin login() const;
@@ -43,7 +34,7 @@ public:
     // What the server wrote to its error output (a request it could not read shows there).
     QString serverErrors();
 
-    // FreeTDS's ODBC driver as a connection string names it: {FreeTDS} when registered with unixODBC,
+    // FreeTDS's ODBC driver as a connection string names it: FreeTDS when registered with unixODBC,
     // otherwise its library's path; empty when neither is found.
     static QString driver();
     // Empty when python3 and the FreeTDS driver are present; otherwise why not, for a QSKIP.

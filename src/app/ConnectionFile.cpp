@@ -35,6 +35,19 @@ QString wrongValue(const IniFile& ini, const QString& key, const QString& value,
         .arg(QDir::toNativeSeparators(ini.path()), key, section, value, expected);
 }
 
+// A wait in whole seconds, from one second to an hour.
+int readSeconds(const IniFile& ini, const QString& key, int buildValue) {
+    const QString value = ini.readString(section, key, QString());
+    if (value.isEmpty())
+        return buildValue;
+    bool isNumber = false;
+    const int seconds = value.toInt(&isNumber);
+    if (!isNumber || seconds < 1 || seconds > 3600 || value.startsWith(QLatin1Char('+')))
+        throw FileError(
+            wrongValue(ini, key, value, QStringLiteral("O tempo é um número de segundos de 1 a 3600.")));
+    return seconds;
+}
+
 ConnectionSettings readFile(const QString& executableFolder) {
     const IniFile ini(QDir(executableFolder).filePath(ConnectionFile::fileName()));
     const QFileInfo info(ini.path());
@@ -46,12 +59,19 @@ ConnectionSettings readFile(const QString& executableFolder) {
                                 .arg(QDir::toNativeSeparators(ini.path())));
     }
 
+    DatabaseTimeouts timeouts;
+    timeouts.loginSeconds = readSeconds(ini, QStringLiteral("TempoConexao"), timeouts.loginSeconds);
+    timeouts.statementSeconds = readSeconds(ini, QStringLiteral("TempoConsulta"), timeouts.statementSeconds);
+    timeouts.lockSeconds = readSeconds(ini, QStringLiteral("TempoBloqueio"), timeouts.lockSeconds);
     const QString engine =
         readOrDefault(ini, QStringLiteral("Banco"),
                       KORVA_DB_IS_SQLSERVER ? QStringLiteral("SQLSERVER") : QStringLiteral("SQLITE"));
     if (engine.compare(QLatin1String("SQLITE"), Qt::CaseInsensitive) == 0) {
         const QString file = readOrDefault(ini, QStringLiteral("Arquivo"), QStringLiteral(KORVA_SQLITE_FILE));
-        return ConnectionSettings::sqliteFile(QDir::cleanPath(QDir(executableFolder).absoluteFilePath(file)));
+        ConnectionSettings settings =
+            ConnectionSettings::sqliteFile(QDir::cleanPath(QDir(executableFolder).absoluteFilePath(file)));
+        settings.timeouts = timeouts;
+        return settings;
     }
     if (engine.compare(QLatin1String("SQLSERVER"), Qt::CaseInsensitive) != 0)
         throw FileError(
@@ -95,7 +115,7 @@ ConnectionSettings readFile(const QString& executableFolder) {
     login.user = ini.readString(section, QStringLiteral("Usuario"), QStringLiteral(KORVA_SQLSERVER_USER));
     login.password =
         ini.readString(section, QStringLiteral("Senha"), QStringLiteral(KORVA_SQLSERVER_PASSWORD));
-    return ConnectionSettings::sqlServer(login);
+    return ConnectionSettings::sqlServer(login, timeouts);
 }
 
 } // namespace

@@ -37,15 +37,17 @@ QString yesNo(bool yes) {
     return yes ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
-QString freeTdsString(const SqlServerLogin& login, const QString& driverName, QString& unusable) {
+QString freeTdsString(const SqlServerLogin& login, const QString& driverName,
+                      const DatabaseTimeouts& timeouts, QString& unusable) {
     QString text = QStringLiteral("DRIVER={%1};Server=%2;")
                        .arg(driverName, freeTdsValue(login.host, QStringLiteral("O servidor"), unusable));
     if (login.port > 0)
         text += QStringLiteral("Port=%1;").arg(login.port);
-    text += QStringLiteral("Database=%1;UID=%2;PWD=%3;TDS_Version=7.4;ClientCharset=UTF-8")
+    text += QStringLiteral("Database=%1;UID=%2;PWD=%3;TDS_Version=7.4;ClientCharset=UTF-8;Timeout=%4")
                 .arg(freeTdsValue(login.catalog, QStringLiteral("O catálogo"), unusable),
                      freeTdsValue(login.user, QStringLiteral("O usuário"), unusable),
-                     freeTdsValue(login.password, QStringLiteral("A senha"), unusable));
+                     freeTdsValue(login.password, QStringLiteral("A senha"), unusable))
+                .arg(timeouts.statementSeconds);
     using Encryption = SqlServerLogin::Encryption;
     switch (login.encryption) {
     case Encryption::Required:
@@ -82,15 +84,17 @@ QString microsoftString(const SqlServerLogin& login, const QString& driverName) 
 
 } // namespace
 
-ConnectionSettings ConnectionSettings::sqlServer(const SqlServerLogin& login) {
+ConnectionSettings ConnectionSettings::sqlServer(const SqlServerLogin& login,
+                                                 const DatabaseTimeouts& timeouts) {
     ConnectionSettings settings;
+    settings.timeouts = timeouts;
     settings.engine = Engine::SqlServer;
     settings.driver = odbcDriver;
     // The driver's name is read by the driver manager, which follows the standard.
     QString driverName = login.driver;
     driverName.replace(QStringLiteral("}"), QStringLiteral("}}"));
     if (login.driver.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive))
-        settings.databaseName = freeTdsString(login, driverName, settings.unusable);
+        settings.databaseName = freeTdsString(login, driverName, timeouts, settings.unusable);
     else
         settings.databaseName = microsoftString(login, driverName);
     return settings;
@@ -110,14 +114,17 @@ ConnectionSettings ConnectionSettings::sqliteThroughOdbc(const QString& path) {
     settings.engine = Engine::SQLite;
     settings.driver = odbcDriver;
     // NoCreat: the ODBC driver must not make an empty database either.
-    settings.databaseName =
-        QStringLiteral("DRIVER={SQLite3};Database=%1;NoCreat=1;Timeout=5000").arg(odbcValue(path));
+    settings.databaseName = QStringLiteral("DRIVER={SQLite3};Database=%1;NoCreat=1;Timeout=%2")
+                                .arg(odbcValue(path))
+                                .arg(qint64(settings.timeouts.lockSeconds) * 1000);
     settings.embeddedFile = path;
     return settings;
 }
 
 QString ConnectionSettings::connectOptions() const {
     if (driver == odbcDriver)
-        return QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15");
-    return {};
+        return QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=%1")
+            .arg(timeouts.loginSeconds);
+    // The embedded engine waits this long for a lock another program holds on the file.
+    return QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(qint64(timeouts.lockSeconds) * 1000);
 }

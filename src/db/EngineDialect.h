@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ConnectionSettings.h"
+#include "DatabaseError.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -7,8 +10,8 @@
 
 class QDateTime;
 class QSqlDatabase;
+class QSqlError;
 class QSqlField;
-struct ConnectionSettings;
 
 // Everything that differs between the engines the program talks to, one class per engine. The program
 // writes its statements in SQL Server's dialect; the connection asks its dialect wherever an engine differs,
@@ -30,9 +33,12 @@ public:
     // A statement in SQL Server's dialect as this engine reads it.
     virtual QString adaptStatement(const QString& statement) const = 0;
 
-    // Runs what a session needs before the program's first statement, right after it opens. Throws
-    // DatabaseError with the provider's message.
-    virtual void prepareSession(QSqlDatabase& db) const = 0;
+    // Runs what a session needs before the program's first statement, right after it opens, the lock
+    // time-out among it. Throws DatabaseError with the provider's message.
+    virtual void prepareSession(QSqlDatabase& db, const ConnectionSettings::Timeouts& timeouts) const = 0;
+
+    // What a failure the driver reported says of the link and of the statement's outcome.
+    virtual DatabaseError::Kind failureKind(const QSqlError& error) const = 0;
 
     // Whether the engine itself still holds the transaction the driver counts as open; some failures make
     // the engine roll back on its own. When the answer is no, the driver's roll-back that follows also ends

@@ -11,7 +11,11 @@ public:
     // Refuses a catalog that compares names and texts with regard to case: the program spells some columns
     // in another case than the catalog's definition, and a bare "Invalid column name" in the middle of a
     // fueling would say nothing to the station.
-    void prepareSession(QSqlDatabase& db) const override;
+    // The lock time-out is sent as a batch of its own words, so it holds for the whole session (a SET inside
+    // a procedure call would end with the call).
+    void prepareSession(QSqlDatabase& db, const ConnectionSettings::Timeouts& timeouts) const override;
+    // Time-outs and link failures as FreeTDS and Microsoft's drivers report them.
+    DatabaseError::Kind failureKind(const QSqlError& error) const override;
     bool holdsTransaction(QSqlDatabase& db) const override;
     // The server types every column itself.
     TextReading textReading(const QSqlField& field) const override;

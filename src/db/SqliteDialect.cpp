@@ -3,6 +3,7 @@
 #include "StoredValues.h"
 
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 
@@ -22,7 +23,16 @@ QString SqliteDialect::adaptStatement(const QString& statement) const {
     return adapted + QStringLiteral("\r\nLIMIT ") + limit;
 }
 
-void SqliteDialect::prepareSession(QSqlDatabase&) const {}
+void SqliteDialect::prepareSession(QSqlDatabase&, const ConnectionSettings::Timeouts&) const {}
+
+DatabaseError::Kind SqliteDialect::failureKind(const QSqlError& error) const {
+    const QString text = error.databaseText() + QLatin1Char(' ') + error.driverText();
+    if (text.contains(QLatin1String("database is locked")) || text.contains(QLatin1String("table is locked")))
+        return DatabaseError::Kind::LockTimedOut;
+    if (text.contains(QLatin1String("interrupted")))
+        return DatabaseError::Kind::Cancelled;
+    return DatabaseError::Kind::Refused;
+}
 
 bool SqliteDialect::holdsTransaction(QSqlDatabase& db) const {
     QSqlQuery probe(db);

@@ -9,7 +9,10 @@ public:
 
     // The engine knows no TOP: the row limit moves to a LIMIT at the end of the statement.
     QString adaptStatement(const QString& statement) const override;
-    void prepareSession(QSqlDatabase& db) const override;
+    // The lock time-out is the driver's busy time-out, given with the connection's options.
+    void prepareSession(QSqlDatabase& db, const ConnectionSettings::Timeouts& timeouts) const override;
+    // A lock held past the busy time-out, and an interrupted statement.
+    DatabaseError::Kind failureKind(const QSqlError& error) const override;
     // The engine refuses a BEGIN inside a transaction; one it accepts is the question's own.
     bool holdsTransaction(QSqlDatabase& db) const override;
     // Date-times are stored as their text. The ODBC driver types a computed column by its first row, and a

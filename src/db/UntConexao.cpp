@@ -1,131 +1,100 @@
 #include "UntConexao.h"
 
+#include "DatabaseSession.h"
+#include "DatabaseThread.h"
 #include "MarkerParser.h"
-#include "ReadingPacer.h"
 #include "ResultColumn.h"
 #include "StoredValues.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <optional>
 
 namespace {
 
-std::atomic<int> connectionCounter{0};
+// Past the driver's own time-out, the wait cancels the statement itself.
+constexpr int graceSeconds = 2;
 
 } // namespace
 
 TdmConexao::TdmConexao(const ConnectionSettings& connectionSettings, QObject* parent)
     : QObject(parent), settings(connectionSettings), engineDialect(EngineDialect::make(settings)),
-      connectionName(QStringLiteral("ADODravix-%1").arg(++connectionCounter)) {
+      thread(std::make_unique<DatabaseThread>()) {
     setObjectName(QStringLiteral("dmConexao"));
-    if (!settings.unusable.isEmpty())
-        return;
-    db = QSqlDatabase::addDatabase(settings.driver, connectionName);
-    db.setDatabaseName(settings.databaseName);
-    db.setConnectOptions(settings.connectOptions());
+    thread->run([this] { session = std::make_unique<DatabaseSession>(settings, *engineDialect, *thread); },
+                {});
 }
 
 TdmConexao::~TdmConexao() {
-    if (db.isOpen()) {
-        if (transactionOpen)
-            db.rollback();
-        db.close();
+    thread->run([this] { session.reset(); }, {});
+}
+
+void TdmConexao::perform(DatabaseStep step, const std::function<void(DatabaseSession&)>& work) {
+    const int limit =
+        step == DatabaseStep::Connect ? settings.timeouts.loginSeconds : settings.timeouts.statementSeconds;
+    DatabaseThread::Wait wait;
+    wait.cancelAfterMs = (limit + graceSeconds) * 1000;
+    wait.timedOutMessage = session->timedOutMessage(step);
+    wait.presenter = waitPresenter;
+    bool nowOpen = opened;
+    bool nowInTransaction = transactionOpen;
+    try {
+        thread->run(
+            [&] {
+                struct Mirror {
+                    DatabaseSession& session;
+                    bool& open;
+                    bool& inTransaction;
+                    ~Mirror() {
+                        open = session.isOpen();
+                        inTransaction = session.inTransaction();
+                    }
+                } mirror{*session, nowOpen, nowInTransaction};
+                work(*session);
+            },
+            wait);
+    } catch (...) {
+        opened = nowOpen;
+        transactionOpen = nowInTransaction;
+        throw;
     }
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(connectionName);
+    opened = nowOpen;
+    transactionOpen = nowInTransaction;
 }
 
 void TdmConexao::open() {
-    if (db.isOpen())
-        return;
-    if (!settings.unusable.isEmpty())
-        throw DatabaseError(settings.unusable);
-    if (!db.isValid())
-        throw DatabaseError(QStringLiteral("The database driver %1 is not available: %2")
-                                .arg(settings.driver, DatabaseError::providerMessage(
-                                                          db.lastError(), QStringLiteral("not loaded"))));
-    // Opening a missing file would quietly make an empty database and every lookup would then find nothing.
-    if (!settings.embeddedFile.isEmpty() && !QFileInfo(settings.embeddedFile).isFile())
-        throw DatabaseError(QStringLiteral("Unable to open the database: the file %1 does not exist")
-                                .arg(settings.embeddedFile));
-    if (!db.open())
-        throw DatabaseError(
-            DatabaseError::providerMessage(db.lastError(), QStringLiteral("Unable to open the database")));
-    transactionOpen = false;
-    try {
-        engineDialect->prepareSession(db);
-    } catch (...) {
-        db.close();
-        throw;
-    }
-}
-
-bool TdmConexao::isOpen() const {
-    return db.isOpen();
+    perform(DatabaseStep::Connect, [](DatabaseSession& s) { s.open(); });
 }
 
 void TdmConexao::close() {
-    if (!db.isOpen())
-        return;
-    if (transactionOpen)
-        db.rollback();
-    transactionOpen = false;
-    db.close();
+    perform(DatabaseStep::Rollback, [](DatabaseSession& s) { s.close(); });
+}
+
+void TdmConexao::withDatabase(const std::function<void(QSqlDatabase&)>& work) {
+    perform(DatabaseStep::Read, [&](DatabaseSession& s) {
+        s.open();
+        work(s.database());
+    });
 }
 
 void TdmConexao::beginTransaction() {
-    open();
-    if (!db.transaction())
-        throw DatabaseError(
-            DatabaseError::providerMessage(db.lastError(), QStringLiteral("Unable to begin a transaction")));
-    transactionOpen = true;
+    perform(DatabaseStep::Write, [](DatabaseSession& s) { s.beginTransaction(); });
 }
 
 void TdmConexao::commit() {
-    if (db.commit()) {
-        transactionOpen = false;
-        return;
-    }
-    const QString message =
-        DatabaseError::providerMessage(db.lastError(), QStringLiteral("Unable to commit the transaction"));
-    // Some failures (a full disk, an I/O error) make the engine roll the whole transaction back by itself;
-    // others (a lock, a deferred constraint) leave it open for the caller to roll back.
-    transactionOpen = !endIfEngineRolledBack();
-    throw DatabaseError(message);
+    perform(DatabaseStep::Commit, [](DatabaseSession& s) { s.commit(); });
 }
 
 void TdmConexao::rollback() {
-    // An error handler rolls back whether or not its transaction had begun; with none open there is nothing
-    // to do.
-    if (!transactionOpen || !db.isOpen()) {
-        transactionOpen = false;
+    if (!transactionOpen)
         return;
-    }
-    transactionOpen = false;
-    // A failed statement may have made the engine roll everything back already; a roll-back asked for then
-    // would only fail with a second, misleading message.
-    if (endIfEngineRolledBack())
-        return;
-    if (!db.rollback())
-        throw DatabaseError(DatabaseError::providerMessage(
-            db.lastError(), QStringLiteral("Unable to roll back the transaction")));
-}
-
-bool TdmConexao::endIfEngineRolledBack() {
-    if (engineDialect->holdsTransaction(db))
-        return false;
-    // The driver still counts its transaction as open; ending it restores the driver's automatic commits.
-    db.rollback();
-    return true;
+    perform(DatabaseStep::Rollback, [](DatabaseSession& s) { s.rollback(); });
 }
 
 QString TdmConexao::adaptStatement(const QString& statement) const {
@@ -270,91 +239,64 @@ QVariant Query::boundValue(const QString& name) const {
     return d->parameters[std::size_t(index)].value;
 }
 
-namespace {
-
-void runStatement(TdmConexao& connection, QSqlQuery& query, const QString& sent, const QVariantList& values) {
-    if (!connection.isOpen())
-        connection.open();
-    query.setForwardOnly(true);
-    // SQL Server's decimals arrive as text unless asked for as double.
-    query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    const QString statement = connection.adaptStatement(sent);
-    connection.statementSent(statement, values);
-    if (values.isEmpty()) {
-        if (!query.exec(statement))
-            throw DatabaseError(
-                DatabaseError::providerMessage(query.lastError(), QStringLiteral("The statement failed")));
-        return;
-    }
-    if (hasQtNamedPlaceholder(statement))
-        throw DatabaseError(
-            QStringLiteral("A plain colon before a name cannot be sent together with parameters; "
-                           "write it outside the parameters' statement"));
-    if (!query.prepare(statement))
-        throw DatabaseError(
-            DatabaseError::providerMessage(query.lastError(), QStringLiteral("The statement was refused")));
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw DatabaseError(
-            DatabaseError::providerMessage(query.lastError(), QStringLiteral("The statement failed")));
-}
-
-} // namespace
-
 void Query::open() {
     close();
-    if (!connection.isOpen())
-        connection.open();
-    QSqlQuery query(connection.ADODravix());
-    ReadingPacer pacer(connection.ADODravix(), keepResponsive, responsiveIntervalMs);
-    try {
-        runStatement(connection, query, d->sent, d->sentValues(connection.dialect()));
-    } catch (...) {
-        pacer.rethrowFailure();
-        throw;
-    }
-
-    const QSqlRecord record = query.record();
-    const int columns = record.count();
-    for (int c = 0; c < columns; ++c) {
-        d->fields.append(record.fieldName(c));
-        // A name that occurs twice (SELECT * over a join) means its first column.
-        if (!d->exactLookup.contains(d->fields.at(c)))
-            d->exactLookup.insert(d->fields.at(c), c);
-    }
-    d->columns.reserve(std::size_t(columns));
-    for (int c = 0; c < columns; ++c)
-        d->columns.emplace_back(connection.dialect().textReading(record.field(c)));
-    // Each value is handed over once, from the driver's current row into its column.
-    try {
+    const QString statement = connection.adaptStatement(d->sent);
+    const QVariantList values = d->sentValues(connection.dialect());
+    const auto read = [&](DatabaseSession& session) {
+        QSqlQuery query(session.database());
+        session.runStatement(query, statement, values, DatabaseStep::Read);
+        const QSqlRecord record = query.record();
+        const int columns = record.count();
+        for (int c = 0; c < columns; ++c) {
+            d->fields.append(record.fieldName(c));
+            // A name that occurs twice (SELECT * over a join) means its first column.
+            if (!d->exactLookup.contains(d->fields.at(c)))
+                d->exactLookup.insert(d->fields.at(c), c);
+        }
+        d->columns.reserve(std::size_t(columns));
+        for (int c = 0; c < columns; ++c)
+            d->columns.emplace_back(connection.dialect().textReading(record.field(c)));
+        // Each value is handed over once, from the driver's current row into its column.
         while (query.next()) {
             for (int c = 0; c < columns; ++c)
                 d->columns[std::size_t(c)].append(query.value(c));
             ++d->rows;
-            if ((d->rows & 255) == 0)
-                pacer.maybeTurn();
         }
-        pacer.rethrowFailure();
-    } catch (...) {
+        if (query.lastError().isValid())
+            session.readingFailed(query.lastError());
+        for (ResultColumn& column : d->columns)
+            column.squeeze();
+    };
+    connection.statementSent(statement, values);
+    try {
+        connection.perform(DatabaseStep::Read, read);
+    } catch (const DatabaseError& failure) {
         d->clearResult();
-        throw;
+        // Reading twice does no harm: once more, on a fresh session, when the link failed under the first.
+        if (failure.kind() != DatabaseError::Kind::LinkLost || connection.inTransaction())
+            throw;
+        try {
+            connection.perform(DatabaseStep::Read, read);
+        } catch (...) {
+            d->clearResult();
+            throw;
+        }
     }
-    if (query.lastError().isValid()) {
-        d->clearResult();
-        throw DatabaseError(
-            DatabaseError::providerMessage(query.lastError(), QStringLiteral("Reading the rows failed")));
-    }
-    for (ResultColumn& column : d->columns)
-        column.squeeze();
     opened = true;
     row = 0;
 }
 
 void Query::execSQL() {
     close();
-    QSqlQuery query(connection.ADODravix());
-    runStatement(connection, query, d->sent, d->sentValues(connection.dialect()));
+    const QString statement = connection.adaptStatement(d->sent);
+    const QVariantList values = d->sentValues(connection.dialect());
+    connection.statementSent(statement, values);
+    // A write is never sent twice: whether a failed one ran is for its caller to settle.
+    connection.perform(DatabaseStep::Write, [&](DatabaseSession& session) {
+        QSqlQuery query(session.database());
+        session.runStatement(query, statement, values, DatabaseStep::Write);
+    });
 }
 
 bool Query::isEmpty() const {

@@ -17,7 +17,13 @@
 #include <memory>
 #include <vector>
 
-// The data module: owns the one connection ADODravix.
+class DatabaseSession;
+class DatabaseThread;
+class WaitPresenter;
+
+// The data module: owns the one connection ADODravix, which lives on a thread of its own. Every call waits
+// for that thread with the window's event loop turning (no user input), so the windows repaint and a long
+// wait shows the wait sign with its "Cancelar".
 class TdmConexao final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TdmConexao)
@@ -28,14 +34,14 @@ public:
 
     // Opens ADODravix if closed; throws DatabaseError with the provider's message.
     void open();
-    bool isOpen() const;
+    bool isOpen() const { return opened; }
     void close();
-    QSqlDatabase& ADODravix() { return db; }
     // Whatever differs between the engines, for this connection's engine.
     const EngineDialect& dialect() const { return *engineDialect; }
+    const ConnectionSettings::Timeouts& timeouts() const { return settings.timeouts; }
 
     void beginTransaction();
-    // A failed commit throws; inTransaction() then says whether the engine still holds the transaction.
+    // A failed commit throws; the roll-back that follows ends whatever the engine still holds.
     void commit();
     // Undoes what the engine still holds of the transaction.
     void rollback();
@@ -43,6 +49,13 @@ public:
 
     // A statement in SQL Server's dialect as this connection's engine reads it.
     QString adaptStatement(const QString& statement) const;
+
+    // Who shows the wait sign during a long call; none: the wait shows nothing.
+    void setWaitPresenter(WaitPresenter* presenter) { waitPresenter = presenter; }
+
+    // Runs `work` with the open session on the connection's thread, waiting as a statement does; for the
+    // query object, and for tests and diagnostics that need the driver itself.
+    void withDatabase(const std::function<void(QSqlDatabase&)>& work);
 
     // Sees every statement as sent, with its placeholder values, before it runs (measuring, diagnostics).
     using StatementObserver = std::function<void(const QString& statement, const QVariantList& values)>;
@@ -53,15 +66,17 @@ public:
     }
 
 private:
-    // When the engine has already rolled the transaction back by itself, ends the driver's side of it too and
-    // says so.
-    bool endIfEngineRolledBack();
+    friend class Query;
+    // Runs `work` on the connection's thread and keeps what the window's thread may ask without waiting.
+    void perform(DatabaseStep step, const std::function<void(DatabaseSession&)>& work);
 
     StatementObserver statementObserver;
     ConnectionSettings settings;
     std::unique_ptr<const EngineDialect> engineDialect;
-    QString connectionName;
-    QSqlDatabase db;
+    std::unique_ptr<DatabaseThread> thread;
+    std::unique_ptr<DatabaseSession> session; // made, used and destroyed on the thread only
+    WaitPresenter* waitPresenter = nullptr;
+    bool opened = false;
     bool transactionOpen = false;
 };
 
@@ -134,17 +149,9 @@ public:
     };
     Cell cell(int rowIndex, int column) const;
 
-    // Runs about every `intervalMs` while a long result is read, so that the interface can repaint.
-    void setKeepResponsive(std::function<void()> turn, int intervalMs = 25) {
-        keepResponsive = std::move(turn);
-        responsiveIntervalMs = intervalMs;
-    }
-
 private:
     int requiredField(const QString& field) const;
 
-    std::function<void()> keepResponsive;
-    int responsiveIntervalMs = 25;
     struct Impl;
     std::unique_ptr<Impl> d;
     TdmConexao& connection;

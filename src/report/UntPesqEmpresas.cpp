@@ -41,15 +41,15 @@ TfrmPesqEmpresas::~TfrmPesqEmpresas() = default;
 
 void TfrmPesqEmpresas::showModal() {
     setWindowModality(Qt::ApplicationModal);
+    // Known before the window shows: showing runs its search, and the window may be closed while it waits.
+    QEventLoop loop;
+    modalLoop = &loop;
     show();
     raise();
     activateWindow();
-    if (isVisible()) {
-        QEventLoop loop;
-        modalLoop = &loop;
+    if (isVisible())
         loop.exec();
-        modalLoop = nullptr;
-    }
+    modalLoop = nullptr;
     setWindowModality(Qt::NonModal);
 }
 

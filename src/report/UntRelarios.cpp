@@ -98,9 +98,6 @@ TfrmRelarorios::TfrmRelarorios(TdmConexao& dmConexao, const Station& station, Se
       services(services), frmPesqEmpresas(search), SQLDravix(std::make_unique<Query>(dmConexao)),
       qrConsulta(std::make_unique<Query>(dmConexao)), qrResumo(std::make_unique<Query>(dmConexao)) {
     ui->setupUi(this);
-    // A long result is read with the window repainting now and then; input stays out until the run ends.
-    qrConsulta->setKeepResponsive(letInterfaceRepaint);
-    qrResumo->setKeepResponsive(letInterfaceRepaint);
     ui->btPesqEmpresa->setIcon(ReportImages::searchIcon());
     ui->btExecutar->setIcon(ReportImages::runIcon());
     ui->btExportar->setIcon(ReportImages::spreadsheetIcon());

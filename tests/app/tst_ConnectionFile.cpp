@@ -40,18 +40,18 @@ private slots:
                    "[conexao]\r\nbanco = SQLServer\r\nservidor=srv-frota\r\nDriver=FreeTDS\r\nPorta=\r\n")
             << "QODBC"
             << "DRIVER={FreeTDS};Server=srv-frota;Port=1700;Database=Dravix;UID=tarvone;PWD=kesi;"
-               "TDS_Version=7.4;ClientCharset=UTF-8";
+               "TDS_Version=7.4;ClientCharset=UTF-8;Timeout=30";
         QTest::newRow("FreeTDS: reserved characters braced, a brace inside kept single")
             << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=s\r\nDriver=FreeTDS\r\nSenha=a;b}=c\r\n")
             << "QODBC"
             << "DRIVER={FreeTDS};Server=s;Port=1700;Database=Dravix;UID=tarvone;PWD={a;b}=c};"
-               "TDS_Version=7.4;ClientCharset=UTF-8";
-        QTest::newRow("FreeTDS: named instance without a port, encryption when offered")
+               "TDS_Version=7.4;ClientCharset=UTF-8;Timeout=30";
+        QTest::newRow("FreeTDS: named instance without a port, encryption when offered, its own waits")
             << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nServidor=srv\\FROTA\r\nDriver=FreeTDS\r\n"
-                          "Criptografia=opcional\r\nConfiarCertificado=sim\r\n")
+                          "Criptografia=opcional\r\nConfiarCertificado=sim\r\nTempoConsulta=45\r\n")
             << "QODBC"
             << "DRIVER={FreeTDS};Server=srv\\FROTA;Database=Dravix;UID=tarvone;PWD=kesi;TDS_Version=7.4;"
-               "ClientCharset=UTF-8;Encryption=request";
+               "ClientCharset=UTF-8;Timeout=45;Encryption=request";
         QTest::newRow("Microsoft's driver: named instance, encrypted, certificate trusted")
             << QByteArray(
                    "[Conexao]\r\nBanco=SQLSERVER\r\nServidor=srv\\FROTA\r\nDriver=ODBC Driver 18 for SQL "
@@ -111,6 +111,11 @@ private slots:
             << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nPorta=70000\r\n")
             << "O arquivo de conexão <file> tem um valor inválido na chave \"Porta\" da seção [Conexao]: "
                "\"70000\". A porta é um número de 1 a 65535." +
+                   fix;
+        QTest::newRow("a wait of no seconds")
+            << QByteArray("[Conexao]\r\nBanco=SQLITE\r\nTempoBloqueio=0\r\n")
+            << "O arquivo de conexão <file> tem um valor inválido na chave \"TempoBloqueio\" da seção "
+               "[Conexao]: \"0\". O tempo é um número de segundos de 1 a 3600." +
                    fix;
         QTest::newRow("unknown encryption choice")
             << QByteArray("[Conexao]\r\nBanco=SQLSERVER\r\nCriptografia=talvez\r\n")

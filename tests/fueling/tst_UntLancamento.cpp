@@ -1056,7 +1056,11 @@ void TestLancamento::storeErrors() {
                     " CREATE TABLE Guard (id INTEGER REFERENCES Nowhere (id) DEFERRABLE INITIALLY DEFERRED);"
                     " CREATE TRIGGER trRefuse AFTER INSERT ON ZeltoMov WHEN NEW.IDPosto = 5"
                     " BEGIN INSERT INTO Guard VALUES (1); END");
-        QVERIFY(QSqlQuery(rig.db.connection().ADODravix()).exec(QStringLiteral("PRAGMA foreign_keys = ON")));
+        bool enforced = false;
+        rig.db.connection().withDatabase([&](QSqlDatabase& db) {
+            enforced = QSqlQuery(db).exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        });
+        QVERIFY(enforced);
     }
     if (fault.startsWith(QLatin1String("disk full"))) {
 #ifndef Q_OS_UNIX
@@ -1216,7 +1220,7 @@ void TestLancamento::databaseLostBetweenFuelings() {
     QCOMPARE(rig.stored(), 1);
 
     const QString file = rig.db.path();
-    rig.db.connection().ADODravix().close();
+    rig.db.connection().close();
     QVERIFY(QFile::rename(file, file + QStringLiteral(".away")));
     QVERIFY(QDir().mkdir(file)); // nothing that opens as a database
 

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -377,7 +378,13 @@ void tst_UntRelarios::clientPickedInTheSearchWindow() {
     QCOMPARE(report.name()->text(), QStringLiteral("Transportes Alfa Ltda"));
 
     bool searchWasModal = false;
-    QTimer::singleShot(0, report.search.get(), [&] {
+    // Inside the search window's own loop, not inside a wait for the database on the way to it.
+    const int outerLoops = QThread::currentThread()->loopLevel();
+    QTimer inSearch;
+    connect(&inSearch, &QTimer::timeout, report.search.get(), [&] {
+        if (QThread::currentThread()->loopLevel() <= outerLoops)
+            return;
+        inSearch.stop();
         TfrmPesqEmpresas& search = *report.search;
         searchWasModal = search.isVisible() && search.isModal();
         QTest::keyClicks(search.findChild<QLineEdit*>(QStringLiteral("fiNome")), typed);
@@ -392,6 +399,7 @@ void tst_UntRelarios::clientPickedInTheSearchWindow() {
         else
             search.close();
     });
+    inSearch.start(0);
     report.control<QPushButton>("btPesqEmpresa")->click();
 
     QVERIFY(searchWasModal);
@@ -785,7 +793,7 @@ void tst_UntRelarios::closedConnectionIsReopenedByTheRun() {
     ReportWindow report(QStringLiteral("QSQLITE"));
     addStatusFuelings(report.db);
     report.show();
-    report.db.connection().ADODravix().close();
+    report.db.connection().close();
 
     report.run(QStringLiteral("10"), Todos);
 

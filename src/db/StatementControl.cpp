@@ -1,0 +1,80 @@
+#include "StatementControl.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QSqlResult>
+#include <QVariant>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+// The functions come from the libraries Qt's drivers loaded, so the handle and the call belong to the same
+// driver manager or engine.
+void* loadedFunction(const char* library, const char* name) {
+#if defined(Q_OS_WIN)
+    HMODULE module = GetModuleHandleA(library);
+    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+#else
+    void* handle = dlopen(library, RTLD_LAZY | RTLD_NOLOAD);
+    if (!handle)
+        return nullptr;
+    void* function = dlsym(handle, name);
+    dlclose(handle); // the driver keeps the library loaded
+    return function;
+#endif
+}
+
+#if defined(Q_OS_WIN)
+constexpr const char* odbcLibrary = "odbc32.dll";
+constexpr const char* sqliteLibrary = "sqlite3.dll";
+#define KORVA_ODBC_API __stdcall
+#else
+constexpr const char* odbcLibrary = "libodbc.so.2";
+constexpr const char* sqliteLibrary = "libsqlite3.so.0";
+#define KORVA_ODBC_API
+#endif
+
+// ODBC's own signatures and values (sql.h): SQLRETURN is a short, handles are pointers.
+using SqlSetStmtAttr = short(KORVA_ODBC_API*)(void*, int, void*, int);
+using SqlCancel = short(KORVA_ODBC_API*)(void*);
+constexpr int sqlAttrQueryTimeout = 0;
+using SqliteInterrupt = void (*)(void*);
+
+void* handleOf(const QVariant& handle, const char* typeName) {
+    if (!handle.isValid() || qstrcmp(handle.typeName(), typeName) != 0)
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+void* odbcStatement(const QSqlQuery& query) {
+    return query.result() ? handleOf(query.result()->handle(), "SQLHANDLE") : nullptr;
+}
+
+} // namespace
+
+void StatementControl::limitTime(QSqlQuery& query, int seconds) {
+    void* statement = odbcStatement(query);
+    const auto set = reinterpret_cast<SqlSetStmtAttr>(loadedFunction(odbcLibrary, "SQLSetStmtAttr"));
+    if (statement && set && seconds > 0)
+        set(statement, sqlAttrQueryTimeout, reinterpret_cast<void*>(quintptr(seconds)), 0);
+}
+
+std::function<void()> StatementControl::canceller(QSqlDatabase& db, QSqlQuery& query) {
+    if (void* statement = odbcStatement(query)) {
+        const auto cancel = reinterpret_cast<SqlCancel>(loadedFunction(odbcLibrary, "SQLCancel"));
+        if (cancel)
+            return [cancel, statement] { cancel(statement); };
+        return {};
+    }
+    void* engine = db.driver() ? handleOf(db.driver()->handle(), "sqlite3*") : nullptr;
+    const auto interrupt = reinterpret_cast<SqliteInterrupt>(loadedFunction(sqliteLibrary, "sqlite3_interrupt"));
+    if (engine && interrupt)
+        return [interrupt, engine] { interrupt(engine); };
+    return {};
+}

@@ -7,8 +7,8 @@
 #
 # SAVES (200) confirmations to reach; KILLS (40) kills to aim for, after which the last run goes on to the
 # end; SEED the random delays' seed; KILL_MS ("A-B") the range of the delay from a start to its kill, in ms.
-# By default the range is measured: from late in the start-up to about SAVES/KILLS saves into the run, so
-# that the kills land in the start-up (a hot journal's recovery) as well as all through the saves.
+# By default the range is measured first and then follows the machine's pace, so that the kills land in the
+# start-up (a hot journal is recovered at the first lookup) as well as all through the saves.
 # Builds korva_save_loop in KORVA_BUILD_DIR (build/, configured as tools/build.sh does when it is not).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -82,10 +82,12 @@ run_loop() {
   fi
 }
 
+measured=0
 if [ -n "${KILL_MS:-}" ]; then
   shortest="${KILL_MS%-*}"
   longest="${KILL_MS#*-}"
 else
+  measured=1
   # Unkilled runs of one save (the first warms the caches) and of eleven: the start-up and a save's time.
   run_loop 1
   run_loop 1
@@ -94,18 +96,30 @@ else
   save_us=$(( (took - one) / 10 ))
   save_us=$(( save_us > 1000 ? save_us : 1000 ))
   startup_us=$(( one > save_us ? one - save_us : 0 ))
-  shortest=$(( startup_us * 8 / 10000 ))
-  longest=$(( (startup_us * 12 / 10 + 2 * save_us * saves / (aimed > 0 ? aimed : 1)) / 1000 ))
+  # From the middle of the start-up (a hot journal is recovered at the first lookup) to about twice the
+  # time of a kill's share of the saves.
+  shortest=$(( startup_us / 2000 ))
+  longest=$(( (startup_us + 2 * save_us * saves / (aimed > 0 ? aimed : 1)) / 1000 ))
   log "start-up $(( startup_us / 1000 )) ms, a save $(( save_us / 1000 )).$(( save_us % 1000 / 100 )) ms"
 fi
-log "seed $seed: $saves saves, about $aimed kills $shortest-$longest ms after a start, files in $work"
+log "seed $seed: $saves saves, about $aimed kills, files in $work"
+range_before="$shortest-$longest"
 while [ "$(confirmed)" -lt "$saves" ]; do
   if [ "$kills" -lt "$aimed" ]; then
-    run_loop $(( saves - $(confirmed) )) $(( shortest + RANDOM % (longest - shortest + 1) ))
+    before="$(confirmed)"
+    share=$(( (saves - before) / (aimed - kills) ))
+    run_loop $(( saves - before )) $(( shortest + RANDOM % (longest - shortest + 1) ))
+    # The machine's pace changes with what else it does: a run that stored more than its share of what is
+    # left brings the kills sooner, one that stored less later, half a save's time a save.
+    if [ "$measured" = 1 ]; then
+      longest=$(( longest + (share - ($(confirmed) - before)) * save_us / 2000 ))
+      longest=$(( longest > shortest + 10 ? longest : shortest + 10 ))
+    fi
   else
     run_loop $(( saves - $(confirmed) ))
   fi
 done
+log "kills $range_before ms after a start at first, $shortest-$longest ms at the end"
 
 if grep -Evq '^(try [0-9]+|ok [0-9]+|fail [0-9]+( .*)?|killed)$' "$journal"; then
   keep=1

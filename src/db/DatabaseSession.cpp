@@ -148,7 +148,8 @@ void DatabaseSession::rollback() {
     if (endIfEngineRolledBack())
         return;
     if (!db.rollback())
-        fail(db.lastError(), QStringLiteral("Unable to roll back the transaction"), DatabaseStep::Rollback, true);
+        fail(db.lastError(), QStringLiteral("Unable to roll back the transaction"), DatabaseStep::Rollback,
+             true);
 }
 
 bool DatabaseSession::endIfEngineRolledBack() {
@@ -177,12 +178,15 @@ QString DatabaseSession::timedOutMessage(DatabaseStep activity) const {
         what = "ao desfazer da gravação";
         break;
     }
-    const int seconds =
-        activity == DatabaseStep::Connect ? settings.timeouts.loginSeconds : settings.timeouts.statementSeconds;
-    return QStringLiteral("O banco de dados não respondeu %1 em %2 segundos.").arg(QString::fromUtf8(what)).arg(seconds);
+    const int seconds = activity == DatabaseStep::Connect ? settings.timeouts.loginSeconds
+                                                          : settings.timeouts.statementSeconds;
+    return QStringLiteral("O banco de dados não respondeu %1 em %2 segundos.")
+        .arg(QString::fromUtf8(what))
+        .arg(seconds);
 }
 
-void DatabaseSession::fail(const QSqlError& error, const QString& fallback, DatabaseStep activity, bool write) {
+void DatabaseSession::fail(const QSqlError& error, const QString& fallback, DatabaseStep activity,
+                           bool write) {
     const QString provider = DatabaseError::providerMessage(error, fallback);
     const DatabaseError::Kind kind = dialect.failureKind(error);
     // A session a failure may have left unusable is not trusted with the next statement.
@@ -193,11 +197,12 @@ void DatabaseSession::fail(const QSqlError& error, const QString& fallback, Data
     case DatabaseError::Kind::TimedOut:
         throw DatabaseError(timedOutMessage(activity) + detail, kind);
     case DatabaseError::Kind::LockTimedOut:
-        throw DatabaseError(QStringLiteral("Os dados pedidos estão em uso por outra operação no banco de dados "
-                                           "há mais de %1 segundos; tente de novo em instantes.")
-                                    .arg(settings.timeouts.lockSeconds) +
-                                detail,
-                            kind);
+        throw DatabaseError(
+            QStringLiteral("Os dados pedidos estão em uso por outra operação no banco de dados "
+                           "há mais de %1 segundos; tente de novo em instantes.")
+                    .arg(settings.timeouts.lockSeconds) +
+                detail,
+            kind);
     case DatabaseError::Kind::LinkLost:
         throw DatabaseError((activity == DatabaseStep::Connect
                                  ? QStringLiteral("Não foi possível conectar ao banco de dados.")

@@ -47,7 +47,8 @@ public:
 private:
     // Opens afresh when a failure asked for it, or opens a closed session.
     void ready();
-    [[noreturn]] void fail(const QSqlError& error, const QString& fallback, DatabaseStep activity, bool write);
+    [[noreturn]] void fail(const QSqlError& error, const QString& fallback, DatabaseStep activity,
+                           bool write);
     // When the engine has already rolled the transaction back by itself, ends the driver's side of it too
     // and says so.
     bool endIfEngineRolledBack();

@@ -48,6 +48,9 @@ public:
     // How the texts of one result column are read: asked once per column, before its first row.
     virtual TextReading textReading(const QSqlField& field) const = 0;
 
+    // How far, in milliseconds, a stored date-time may lie from the one bound for it.
+    virtual int timeRoundingMs() const = 0;
+
     // The typed text as a LIKE pattern of this engine: "%" and "_" stay wildcards, every other character
     // stands for itself.
     virtual QString likePattern(const QString& typed) const = 0;

@@ -19,6 +19,8 @@ public:
     bool holdsTransaction(QSqlDatabase& db) const override;
     // The server types every column itself.
     TextReading textReading(const QSqlField& field) const override;
+    // datetime keeps a moment in steps of 1/300 of a second.
+    int timeRoundingMs() const override { return 4; }
     // "[" opens a character class in T-SQL's LIKE; written as "[[]" it is the letter itself.
     QString likePattern(const QString& typed) const override;
 

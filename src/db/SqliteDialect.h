@@ -18,6 +18,8 @@ public:
     // Date-times are stored as their text. The ODBC driver types a computed column by its first row, and a
     // first NULL makes it text for every row: numbers in such a column come back as the engine's text.
     TextReading textReading(const QSqlField& field) const override;
+    // The stored text keeps every millisecond.
+    int timeRoundingMs() const override { return 0; }
     // Only "%" and "_" are special to the engine's LIKE.
     QString likePattern(const QString& typed) const override;
 

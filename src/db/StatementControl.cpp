@@ -73,7 +73,8 @@ std::function<void()> StatementControl::canceller(QSqlDatabase& db, QSqlQuery& q
         return {};
     }
     void* engine = db.driver() ? handleOf(db.driver()->handle(), "sqlite3*") : nullptr;
-    const auto interrupt = reinterpret_cast<SqliteInterrupt>(loadedFunction(sqliteLibrary, "sqlite3_interrupt"));
+    const auto interrupt =
+        reinterpret_cast<SqliteInterrupt>(loadedFunction(sqliteLibrary, "sqlite3_interrupt"));
     if (engine && interrupt)
         return [interrupt, engine] { interrupt(engine); };
     return {};

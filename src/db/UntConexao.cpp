@@ -269,12 +269,14 @@ void Query::open() {
             column.squeeze();
     };
     connection.statementSent(statement, values);
+    const bool wasOpen = connection.isOpen();
     try {
         connection.perform(DatabaseStep::Read, read);
     } catch (const DatabaseError& failure) {
         d->clearResult();
-        // Reading twice does no harm: once more, on a fresh session, when the link failed under the first.
-        if (failure.kind() != DatabaseError::Kind::LinkLost || connection.inTransaction())
+        // Reading twice does no harm: once more, on a fresh session, when the link failed under the first
+        // (not when the session could not even be opened).
+        if (failure.kind() != DatabaseError::Kind::LinkLost || !wasOpen || connection.inTransaction())
             throw;
         try {
             connection.perform(DatabaseStep::Read, read);

@@ -78,3 +78,24 @@ void prepareFuelingInsert(Query& query, const FuelingState& state, qint32 idPost
     query.bindByte(QStringLiteral("pEmpresa"), 4);
     query.bindNull(QStringLiteral("pIntegradoAdd"));
 }
+
+SentFueling sentFueling(const FuelingState& state, qint32 idPosto, const QDateTime& dtEmissao) {
+    return SentFueling{state.idVeiculo, idPosto, dtEmissao, readInteger(state.fiKM),
+                       readDecimal(state.fivlTotal)};
+}
+
+void prepareFuelingLookup(Query& query, const SentFueling& sent) {
+    query.close();
+    query.clearSql();
+    query.addLine(QStringLiteral("SELECT COUNT(*) AS Gravados FROM ZeltoMov"));
+    query.addLine(QStringLiteral("WHERE IDVeiculo = :pIDVeiculo and IDPosto = :pIDPosto"));
+    query.addLine(QStringLiteral(" and DtEmissao >= :pDtDe and DtEmissao <= :pDtAte"));
+    query.addLine(QStringLiteral(" and KmAtual = :pKmAtual and VrTotal = :pVrTotal"));
+    const int rounding = query.dialect().timeRoundingMs();
+    query.bindDouble(QStringLiteral("pIDVeiculo"), sent.idVeiculo);
+    query.bindInteger(QStringLiteral("pIDPosto"), sent.idPosto);
+    query.bindDateTime(QStringLiteral("pDtDe"), sent.dtEmissao.addMSecs(-rounding));
+    query.bindDateTime(QStringLiteral("pDtAte"), sent.dtEmissao.addMSecs(rounding));
+    query.bindInteger(QStringLiteral("pKmAtual"), sent.kmAtual);
+    query.bindDouble(QStringLiteral("pVrTotal"), sent.vrTotal);
+}

@@ -119,6 +119,9 @@ std::optional<FuelingStep> driverStep(const FuelingState& state) {
     if (state.fiMatricula.isEmpty())
         return refusal(Rule::RegistrationEmpty, "Obrigatório Informar a Matrículo do Condutor!",
                        FuelingField::fiMatricula);
+    // An earlier driver's data must not answer for a registration whose own lookup failed.
+    if (state.motoristaPendente)
+        return step(Kind::FetchDriver);
     const std::optional<FoundDriver>& found = state.motoristaEncontrado;
     if (!found || found->matricula != state.fiMatricula || found->idEmpresa != state.idEmpresa) {
         FuelingStep notFound = refusal(Rule::DriverNotFound, "Matrículo não cadastrada nesta Empresa!",

@@ -46,6 +46,7 @@ struct FuelingState {
     double rCapacidade = 0;
     QString sSenha; // the PIN found, or blockedPin
     std::optional<FoundDriver> motoristaEncontrado;
+    bool motoristaPendente = false; // the last lookup of fiMatricula failed: nothing on screen answers it
 
     // What was settled earlier in this same press.
     bool longDistanceAccepted = false; // Yes to the question about the distance
@@ -62,6 +63,7 @@ struct FuelingStep {
         Refuse,                // show the box, move the focus, stop
         Ask,                   // ask; No moves the focus and stops, Yes goes on with longDistanceAccepted
         FetchPreviousOdometer, // the odometer was typed but the previous reading never fetched
+        FetchDriver,           // the registration's lookup failed: look the driver up again
         CountRightPin,         // the PIN is right: count it, then go on with pinCounted
         Store,
     };

@@ -3,8 +3,8 @@
 #include "ui_UntLancamento.h"
 
 #include "FuelingImages.h"
-#include "FuelingInsert.h"
 #include "FuelingRules.h"
+#include "FuelingSave.h"
 #include "common/Clock.h"
 #include "common/FormEvents.h"
 #include "common/GuessLimiter.h"
@@ -45,7 +45,8 @@ TfrmLancamento::TfrmLancamento(TdmConexao& dmConexao, const Station& station, Se
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::TfrmLancamento>()), dmConexao(dmConexao), station(station), services(services),
       wait(wait), pinGuesses(pinGuesses), events(new FormEvents(this, services.messages)),
-      SQLDravix(std::make_unique<Query>(dmConexao)), qrTipos(std::make_unique<Query>(dmConexao)) {
+      SQLDravix(std::make_unique<Query>(dmConexao)), qrTipos(std::make_unique<Query>(dmConexao)),
+      saver(std::make_unique<FuelingSave>(dmConexao, *SQLDravix)) {
     ui->setupUi(this);
     setFixedSize(544, 517);
 
@@ -158,6 +159,7 @@ void TfrmLancamento::FormShow() {
     // first, so clearing the plate leaves the earlier vehicle's values where this showing keeps them.
     placaPesquisada.reset();
     motoristaEncontrado.reset();
+    motoristaPendente = false;
     kmAnteriorLido = false;
     qrTipos->close();
     fillFuelList();
@@ -341,6 +343,7 @@ void TfrmLancamento::fiMatriculaExit() {
     if (matricula.isEmpty())
         return;
 
+    motoristaPendente = true;
     Query& q = *SQLDravix;
     q.close();
     q.clearSql();
@@ -349,6 +352,7 @@ void TfrmLancamento::fiMatriculaExit() {
     q.bindDouble(QStringLiteral("Pid_empresa"), idEmpresa);
     q.bindInteger(QStringLiteral("PCodigo"), readInteger(matricula));
     q.open();
+    motoristaPendente = false;
 
     if (!q.isEmpty()) {
         ui->fiNomeMot->setText(q.asString(QStringLiteral("nome")));
@@ -395,6 +399,7 @@ FuelingState TfrmLancamento::fuelingState() const {
     state.rCapacidade = rCapacidade;
     state.sSenha = sSenha;
     state.motoristaEncontrado = motoristaEncontrado;
+    state.motoristaPendente = motoristaPendente && !ui->fiMatricula->text().isEmpty();
     return state;
 }
 
@@ -430,6 +435,13 @@ void TfrmLancamento::BitBtn1Click() {
             fiKMExit();
             state = fuelingState();
             break;
+        case FuelingStep::Kind::FetchDriver:
+            fiMatriculaExit();
+            // A driver not found has had its box from the lookup.
+            if (!motoristaEncontrado)
+                return;
+            state = fuelingState();
+            break;
         case FuelingStep::Kind::Ask:
             if (services.messages.show(this, next.text, next.caption, next.icon, Messages::Buttons::YesNo,
                                        next.detail) == Messages::Answer::No) {
@@ -459,36 +471,30 @@ void TfrmLancamento::BitBtn1Click() {
 }
 
 void TfrmLancamento::store() {
-    try {
-        wait.showWait();
-
-        Query& q = *SQLDravix;
-        prepareFuelingInsert(q, fuelingState(), station.iIDPosto, services.clock.now());
-        dmConexao.beginTransaction();
-        q.execSQL();
-        dmConexao.commit();
-
-        wait.closeWait();
+    wait.showWait();
+    const FuelingSave::Outcome outcome = saver->store(fuelingState(), station.iIDPosto, services.clock.now());
+    wait.closeWait(); // before any box; a failing roll-back is reported after them
+    switch (outcome.kind) {
+    case FuelingSave::Outcome::Kind::Stored:
         services.messages.show(this, QStringLiteral("Dados Gravados Com Sucesso!"),
                                QStringLiteral("Gravando Dados!"), Messages::Icon::Exclamation);
         close();
-    } catch (const std::exception& error) {
-        // Only a transaction actually begun is rolled back; a failing roll-back must not keep the wait
-        // window up or hide the error, so it is reported after them.
-        QString rollbackError;
-        if (dmConexao.inTransaction()) {
-            try {
-                dmConexao.rollback();
-            } catch (const std::exception& failure) {
-                rollbackError = QString::fromUtf8(failure.what());
-            }
-        }
-        wait.closeWait();
-        services.messages.show(this,
-                               QStringLiteral("Erro gravando dados! Erro ->") +
-                                   QString::fromUtf8(error.what()) + QStringLiteral("<-"),
-                               QStringLiteral("Erro!"), Messages::Icon::Error);
-        if (!rollbackError.isEmpty())
-            throw DatabaseError(rollbackError.toStdString());
+        break;
+    case FuelingSave::Outcome::Kind::NotStored:
+        services.messages.show(
+            this, QStringLiteral("Erro gravando dados! Erro ->") + outcome.error + QStringLiteral("<-"),
+            QStringLiteral("Erro!"), Messages::Icon::Error);
+        break;
+    case FuelingSave::Outcome::Kind::Unknown:
+        services.messages.show(
+            this,
+            QStringLiteral(
+                "Não foi possível saber se o abastecimento foi gravado: o banco de dados não "
+                "respondeu a tempo. Confira no Relatório de Abastecimentos se ele aparece antes de "
+                "lançá-lo de novo; confirmado de novo aqui, ele é procurado antes de ser gravado."),
+            QStringLiteral("Erro!"), Messages::Icon::Error, Messages::Buttons::Ok, outcome.error);
+        break;
     }
+    if (!outcome.rollbackError.isEmpty())
+        throw DatabaseError(outcome.rollbackError);
 }

@@ -13,6 +13,7 @@ class FormEvents;
 class GuessLimiter;
 class Query;
 class TdmConexao;
+class FuelingSave;
 class WaitIndicator;
 struct Station;
 
@@ -86,6 +87,7 @@ private:
     FormEvents* events;
     std::unique_ptr<Query> SQLDravix;
     std::unique_ptr<Query> qrTipos;
+    std::unique_ptr<FuelingSave> saver;
 
     qint32 iUT = 0;
     double idVeiculo = 0;
@@ -100,6 +102,8 @@ private:
     // Whether fiKMAnt holds what the last entry into fiKM fetched. After a failed fetch the readers of the
     // previous odometer fetch it again, so the database's error speaks, not the empty text left behind.
     bool kmAnteriorLido = false;
+    // The same for the driver: set while a lookup of fiMatricula has not answered.
+    bool motoristaPendente = false;
 
     // A second press arriving while a save runs (events processed under the wait window) must not store
     // the fueling twice.

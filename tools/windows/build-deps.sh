@@ -65,8 +65,10 @@ start=$(date +%s)
   cd "$src"
   for p in qt6-base sqlite3 zlib libxlsxwriter; do
     if ! ls -d "$src/$p"-[0-9]*/ >/dev/null 2>&1 && ! ls -d "$src/${p%%[0-9]*}"*-[0-9]*/ >/dev/null 2>&1; then
-      log "apt-get source $p"
-      apt-get source -qq "$p" >/dev/null 2>&1 || apt-get source "$p"
+      # The version the cache key names: a newer one listed by another suite may not be fetchable.
+      v=$(source_version "$p")
+      log "apt-get source $p=$v"
+      apt-get source -qq "$p=$v" >/dev/null 2>&1 || apt-get source "$p=$v"
     fi
   done
 )

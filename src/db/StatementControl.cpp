@@ -6,6 +6,8 @@
 #include <QSqlResult>
 #include <QVariant>
 
+#include <initializer_list>
+
 #if defined(Q_OS_WIN)
 #include <windows.h>
 #else
@@ -46,14 +48,20 @@ using SqlCancel = short(KORVA_ODBC_API*)(void*);
 constexpr int sqlAttrQueryTimeout = 0;
 using SqliteInterrupt = void (*)(void*);
 
-void* handleOf(const QVariant& handle, const char* typeName) {
-    if (!handle.isValid() || qstrcmp(handle.typeName(), typeName) != 0)
+void* handleOf(const QVariant& handle, std::initializer_list<const char*> typeNames) {
+    if (!handle.isValid())
         return nullptr;
-    return *static_cast<void* const*>(handle.constData());
+    for (const char* typeName : typeNames)
+        if (qstrcmp(handle.typeName(), typeName) == 0)
+            return *static_cast<void* const*>(handle.constData());
+    return nullptr;
 }
 
+// Qt's ODBC driver hands its statement handle as the pointer SQLHANDLE stands for.
 void* odbcStatement(const QSqlQuery& query) {
-    return query.result() ? handleOf(query.result()->handle(), "SQLHANDLE") : nullptr;
+    if (!query.result() || !query.driver() || !query.driver()->inherits("QODBCDriver"))
+        return nullptr;
+    return handleOf(query.result()->handle(), {"SQLHANDLE", "void*"});
 }
 
 } // namespace
@@ -72,7 +80,7 @@ std::function<void()> StatementControl::canceller(QSqlDatabase& db, QSqlQuery& q
             return [cancel, statement] { cancel(statement); };
         return {};
     }
-    void* engine = db.driver() ? handleOf(db.driver()->handle(), "sqlite3*") : nullptr;
+    void* engine = db.driver() ? handleOf(db.driver()->handle(), {"sqlite3*"}) : nullptr;
     const auto interrupt =
         reinterpret_cast<SqliteInterrupt>(loadedFunction(sqliteLibrary, "sqlite3_interrupt"));
     if (engine && interrupt)

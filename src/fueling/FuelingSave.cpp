@@ -3,7 +3,8 @@
 #include "FuelingRules.h"
 #include "db/UntConexao.h"
 
-FuelingSave::Outcome FuelingSave::store(const FuelingState& state, qint32 idPosto, const QDateTime& dtEmissao) {
+FuelingSave::Outcome FuelingSave::store(const FuelingState& state, qint32 idPosto,
+                                        const QDateTime& dtEmissao) {
     using Kind = Outcome::Kind;
     SentFueling sent;
     try {
@@ -62,6 +63,7 @@ FuelingSave::Outcome FuelingSave::settle(const SentFueling& sent, const QString&
     } catch (const std::exception& failure) {
         unsettled = sent;
         const QString why = QString::fromUtf8(failure.what());
-        return Outcome{Outcome::Kind::Unknown, error.isEmpty() ? why : error + QStringLiteral(" / ") + why, {}};
+        return Outcome{
+            Outcome::Kind::Unknown, error.isEmpty() ? why : error + QStringLiteral(" / ") + why, {}};
     }
 }

@@ -1,13 +1,16 @@
 #include "BuildConfig.h"
+#include "Doubles.h"
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
 #include "db/UntConexao.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -76,6 +79,8 @@ private slots:
     void statementErrorsCarryProviderMessage();
     void whatSqlServerReceives_data();
     void whatSqlServerReceives();
+    void lookupsOverTheServersLink_data();
+    void lookupsOverTheServersLink();
     void fuelingCompanyTrigger_data();
     void fuelingCompanyTrigger();
     void textComparisonIgnoresCase_data();
@@ -745,6 +750,82 @@ void TestUntConexao::whatSqlServerReceives() {
                                  : first->value(key);
     const QString text = field.isDouble() ? QString::number(field.toInt()) : field.toString();
     QVERIFY2(QRegularExpression(expected).match(text).hasMatch(), qPrintable(text));
+}
+
+void TestUntConexao::lookupsOverTheServersLink_data() {
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("cancel");   // "Cancelar" pressed once the wait sign shows
+    QTest::addColumn<QString>("error"); // the start of the second lookup's error; empty: it answers
+    QTest::addColumn<int>("logins");
+    const QByteArray answer =
+        R"({"match": "FROM Frota", "columns": [{"name": "n", "type": "int"}], "rows": [[1]]})";
+    QTest::newRow("link lost between two lookups: the second reconnects and answers")
+        << R"([{"match": "FROM Frota", "nth": 2, "close": true}, )" + answer + "]" << false << QString() << 2;
+    QTest::newRow("server silent at a lookup: its time-out, the window alive")
+        << R"([{"match": "FROM Frota", "nth": 2, "delay": 20}, )" + answer + "]" << false
+        << QStringLiteral("O banco de dados não respondeu à consulta em 2 segundos.") << 1;
+    QTest::newRow("Cancelar during a slow lookup")
+        << R"([{"match": "FROM Frota", "nth": 2, "delay": 20}, )" + answer + "]" << true
+        << QStringLiteral("Operação cancelada.") << 1;
+    // SQL Server's lock time-out, error 1222, set for the session by SET LOCK_TIMEOUT:
+    // https://learn.microsoft.com/en-us/sql/t-sql/statements/set-lock-timeout-transact-sql
+    QTest::newRow("data held by another session past the lock time-out")
+        << R"([{"match": "FROM Frota", "nth": 2, "error": {"number": 1222, "class": 16,
+               "message": "Lock request time out period exceeded."}}, )" +
+               answer + "]"
+        << false << QStringLiteral("Os dados pedidos estão em uso por outra operação") << 1;
+    QTest::newRow("server silent at the login: the login's time-out")
+        << QByteArray(R"([{"kind": "login", "delay": 20}])") << false
+        << QStringLiteral("O banco de dados não respondeu à conexão em 2 segundos.") << 1;
+}
+
+// Through FreeTDS to the TDS stand-in: a failed link is mended before the next statement, a silent server
+// is waited for as long as the time-outs say, and the window's event loop turns all the while.
+void TestUntConexao::lookupsOverTheServersLink() {
+    QFETCH(QByteArray, script);
+    QFETCH(bool, cancel);
+    QFETCH(QString, error);
+    QFETCH(int, logins);
+    const QString why = TdsStandIn::unavailableReason();
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    TdsStandIn server(script);
+    DatabaseTimeouts timeouts;
+    timeouts.loginSeconds = 2;
+    timeouts.statementSeconds = cancel ? 30 : 2;
+    TdmConexao connection(ConnectionSettings::sqlServer(server.login(), timeouts));
+    CancellingWait sign(cancel);
+    connection.setWaitPresenter(&sign);
+    const bool silentLogin = script.contains("login");
+    Query query(connection);
+    setLines(query, {"SELECT n FROM Frota WHERE n = :pN"});
+    query.bindInteger(QStringLiteral("pN"), 1);
+    if (!silentLogin)
+        query.open();
+
+    int turns = 0;
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, [&] { ++turns; });
+    ticks.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    const QString failure = errorOf([&] { query.open(); });
+    const qint64 waited = clock.elapsed();
+    if (error.isEmpty()) {
+        QCOMPARE(failure, QStringLiteral("(no error)"));
+        QCOMPARE(query.asInteger(QStringLiteral("n")), 1);
+    } else {
+        QVERIFY2(failure.startsWith(error), qPrintable(failure));
+    }
+    // A wait of seconds let the event loop turn about every 50 ms.
+    if (waited > 1000)
+        QVERIFY2(turns >= waited / 200,
+                 qPrintable(QStringLiteral("%1 turns in %2 ms").arg(turns).arg(waited)));
+    const QList<QJsonObject> received = server.requests();
+    QCOMPARE(std::count_if(received.begin(), received.end(),
+                           [](const QJsonObject& r) { return r.value("kind").toString() == "login"; }),
+             qsizetype(logins));
+    QCOMPARE(sign.shown.isEmpty(), !cancel);
 }
 
 void TestUntConexao::fuelingCompanyTrigger_data() {

@@ -19,8 +19,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -131,6 +133,11 @@ public:
         seed(db);
         window = std::make_unique<TfrmLancamento>(db.connection(), station, Services{messages, clock, shell},
                                                   wait, pinGuesses);
+    }
+    // The window on another connection (a server's), the test's own database unused.
+    explicit Rig(TdmConexao& connection) {
+        window = std::make_unique<TfrmLancamento>(connection, station, Services{messages, clock, shell}, wait,
+                                                  pinGuesses);
     }
 
     bool open() {
@@ -257,6 +264,10 @@ private slots:
     void failedLookupLeavesNoVehicleToStore();
     void wrongPinsMakeTheNextTryWait();
     void failedOdometerLookupSpeaksForItself();
+    void failedDriverLookupIsRepeated();
+    void saveWorksOnceTheFileDoes();
+    void saveOverTheServersLink_data();
+    void saveOverTheServersLink();
     void databaseLostBetweenFuelings();
     void lookupsUseIndexes_data();
     void lookupsUseIndexes();
@@ -1275,6 +1286,145 @@ void TestLancamento::lookupsUseIndexes() {
     const QRegularExpression fullScan(QStringLiteral("^SCAN (TABLE )?\\w+(?!.*USING (COVERING )?INDEX)"));
     for (const QString& step : steps)
         QVERIFY2(!fullScan.match(step).hasMatch(), qPrintable(steps.join(QStringLiteral(" | "))));
+}
+
+void TestLancamento::failedDriverLookupIsRepeated() {
+    Rig rig;
+    QVERIFY(rig.open());
+    Fueling fueling;
+    fueling.matricula.clear();
+    rig.typeFueling(fueling);
+    rig.focus("fiMatricula");
+    rig.db.exec("ALTER TABLE Motoristas RENAME TO MotoristasAway");
+    rig.enter(QStringLiteral("17")); // leaving it: the lookup fails
+    rig.db.exec("ALTER TABLE MotoristasAway RENAME TO Motoristas");
+    rig.focus("fiSenha");
+    rig.type(QStringLiteral("1234"));
+    rig.messages.clear();
+    rig.confirm();
+    QCOMPARE(rig.messages.count(), 1);
+    QCOMPARE(rig.messages.last().text, QStringLiteral("Dados Gravados Com Sucesso!"));
+    QCOMPARE(rig.stored(), 1);
+}
+
+// The embedded file read-only when the connection opened (a copy being restored, a share mounted read-only),
+// writable later: the failed save reopens the connection, so the next one works without a restart.
+void TestLancamento::saveWorksOnceTheFileDoes() {
+#ifdef Q_OS_WIN
+    QSKIP("the immutable flag is Linux's");
+#else
+    Rig rig;
+    const QString file = rig.db.path();
+    // chattr's immutable flag refuses writes even to root, whom file modes don't stop.
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), file}) != 0)
+        QSKIP("chattr +i is not allowed here");
+    const auto writable = qScopeGuard([&] {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file});
+    });
+    rig.db.connection().close();
+    QVERIFY(rig.open());
+    rig.typeFueling(Fueling{});
+    rig.confirm();
+    QCOMPARE(rig.messages.count(), 1);
+    QVERIFY2(rig.messages.last().text.contains(QStringLiteral("readonly")),
+             qPrintable(rig.messages.last().text));
+
+    QCOMPARE(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file}), 0);
+    rig.confirm();
+    QCOMPARE(rig.messages.count(), 2);
+    QCOMPARE(rig.messages.last().text, QStringLiteral("Dados Gravados Com Sucesso!"));
+    QCOMPARE(rig.stored(), 1);
+#endif
+}
+
+void TestLancamento::saveOverTheServersLink_data() {
+    QTest::addColumn<QString>("rules");     // the server's answers ahead of the lookups'
+    QTest::addColumn<int>("presses");       // of "Confirma"
+    QTest::addColumn<bool>("cancel");       // "Cancelar" pressed once the wait sign shows
+    QTest::addColumn<QStringList>("boxes"); // the start of each box's text
+    QTest::addColumn<int>("stored");        // rows the server committed
+    const QString found = R"({"match": "SELECT COUNT", "columns": [{"name": "Gravados", "type": "int"}],
+                              "rows": [[%1]]},)";
+    const QString failed = QStringLiteral("Erro gravando dados! Erro ->");
+    const QString success = QStringLiteral("Dados Gravados Com Sucesso!");
+    // After a deadlock the server has rolled back by itself; the driver's own roll-back then fails (3903).
+    QTest::newRow("deadlock victim, then a good save: one row, one success")
+        << R"({"match": "INSERT", "nth": 1, "error": {"number": 1205, "class": 13, "message":
+              "Transaction was deadlocked on lock resources with another process"}},)"
+        << 2 << false << QStringList{failed, success} << 1;
+    QTest::newRow("link lost before the server commits: no row, the failure")
+        << R"({"kind": "tm", "match": "COMMIT", "close": true},)" + found.arg(0) << 1 << false
+        << QStringList{failed} << 0;
+    QTest::newRow("link lost once the server committed: its row, the success")
+        << R"({"kind": "tm", "match": "COMMIT", "close_after": true},)" + found.arg(1) << 1 << false
+        << QStringList{success} << 1;
+    QTest::newRow("server silent at COMMIT: the time-out, then the row looked for")
+        << R"({"kind": "tm", "match": "COMMIT", "delay": 20},)" + found.arg(0) << 1 << false
+        << QStringList{failed + QStringLiteral("O banco de dados não respondeu à confirmação da gravação em "
+                                               "2 segundos.")}
+        << 0;
+    QTest::newRow("server gone after the INSERT: the outcome unknown, the fueling kept")
+        << R"({"kind": "tm", "match": "COMMIT", "close": true}, {"match": "SELECT COUNT", "close": true},)"
+        << 1 << false << QStringList{QStringLiteral("Não foi possível saber se o abastecimento foi gravado")}
+        << 0;
+    QTest::newRow("Cancelar during a slow INSERT: nothing stored, the cancellation")
+        << R"({"match": "INSERT", "delay": 20},)" + found.arg(0) << 1 << true
+        << QStringList{failed + QStringLiteral("Operação cancelada.<-")} << 0;
+}
+
+// The save on the wire of the TDS stand-in, through FreeTDS: one confirmation is one row or none, and the
+// message says which.
+void TestLancamento::saveOverTheServersLink() {
+    QFETCH(QString, rules);
+    QFETCH(int, presses);
+    QFETCH(bool, cancel);
+    QFETCH(QStringList, boxes);
+    QFETCH(int, stored);
+    if (const QString why = TdsStandIn::unavailableReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const QString script = QStringLiteral("[") + rules + QStringLiteral(R"js(
+        {"match": "FROM VeiculosNovo", "columns": [{"name": "id", "type": "int"},
+            {"name": "id_empresa", "type": "int"}, {"name": "Codigo", "type": "varchar(20)"},
+            {"name": "CodUT", "type": "int"}, {"name": "Marca", "type": "varchar(40)"},
+            {"name": "Modelo", "type": "varchar(40)"}, {"name": "razao", "type": "varchar(60)"},
+            {"name": "cnpj", "type": "varchar(14)"}, {"name": "IDEmp", "type": "int"},
+            {"name": "CapTanque", "type": "float"}, {"name": "RendMinimo", "type": "float"},
+            {"name": "RendMaximo", "type": "float"}],
+         "rows": [[100, 10, "0042", 7, "Volvo", "FH 540", "Transportadora Exemplo", "12345678000195", 10, 100,
+                   8, 14]]},
+        {"match": "FROM VeiculoComb", "columns": [{"name": "cd_item", "type": "int"},
+            {"name": "descricao", "type": "varchar(40)"}], "rows": [[1, "DIESEL S10"]]},
+        {"match": "FROM PostoItem", "columns": [{"name": "valor", "type": "float"},
+            {"name": "margem", "type": "float"}], "rows": []},
+        {"match": "INSERT", "rowcount": 1},
+        {"match": "KmAtual", "columns": [{"name": "KmAtual", "type": "int"}], "rows": [[1000]]},
+        {"match": "FROM Motoristas", "columns": [{"name": "nome", "type": "varchar(40)"},
+            {"name": "senha", "type": "varchar(10)"}, {"name": "Situacao", "type": "varchar(1)"}],
+         "rows": [["JOSE DA SILVA", "1234", "A"]]}])js");
+    TdsStandIn server(script.toUtf8());
+    DatabaseTimeouts timeouts;
+    timeouts.statementSeconds = cancel ? 30 : 2;
+    TdmConexao connection(ConnectionSettings::sqlServer(server.login(), timeouts));
+    CancellingWait sign(cancel);
+    connection.setWaitPresenter(&sign);
+    Rig rig(connection);
+    QVERIFY(rig.open());
+    rig.typeFueling(Fueling{});
+    for (int press = 0; press < presses; ++press)
+        rig.confirm();
+
+    QCOMPARE(rig.messages.count(), boxes.size());
+    for (int i = 0; i < boxes.size(); ++i)
+        QVERIFY2(rig.messages.boxes.at(i).text.startsWith(boxes.at(i)),
+                 qPrintable(rig.messages.boxes.at(i).text));
+    int committed = 0;
+    for (const QJsonObject& request : server.requests())
+        if (request.value("kind").toString() == QLatin1String("stored"))
+            committed += request.value("rows").toInt();
+    QCOMPARE(committed, stored);
+    QCOMPARE(rig.window->isVisible(), stored == 0);
+    if (stored == 0)
+        QCOMPARE(rig.window->placaText(), QStringLiteral("ABC1D23"));
 }
 
 QTEST_MAIN(TestLancamento)

@@ -40,3 +40,22 @@ public:
     QList<QUrl> opened;
     bool answer;
 };
+
+#include "db/WaitPresenter.h"
+
+// The wait sign's double: records the seconds it was shown and presses "Cancelar" at its first showing when
+// told to.
+class CancellingWait final : public WaitPresenter {
+public:
+    explicit CancellingWait(bool cancel) : cancel(cancel) {}
+    void waitGoesOn(int seconds, const std::function<void()>& cancelNow) override {
+        shown.append(seconds);
+        if (cancel && shown.size() == 1)
+            cancelNow();
+    }
+    void waitEnds() override { ++ended; }
+    bool takesInput(const QObject*) const override { return false; }
+    bool cancel;
+    QList<int> shown;
+    int ended = 0;
+};

@@ -19,12 +19,17 @@ and at most one answer (without one, the server answers as it would have after t
   "rowcount": 1
   "error": {"number": 242, "class": 16, "state": 3, "message": "..."}
   "close": true    the link drops, nothing answered
+  "close_after": true   the server does what was asked (a COMMIT commits), then the link drops unanswered
 Unless a rule says otherwise the server keeps @@TRANCOUNT through BEGIN/COMMIT/ROLLBACK statements and
 transaction-manager requests (3902/3903 with none open; a deadlock victim, 1205, loses its transaction),
 answers SELECT @@TRANCOUNT and the driver's question for the timestamp type (sp_datatype_info), keeps
 prepared handles and cursors (sp_prepare, sp_cursoropen, ...), and gives other statements an empty DONE.
 
-Log lines: {"kind": "prelogin" | "browser" | "login" | "batch" | "rpc" | "tm" | "attention", "statement": ..., "procedure": ...,
+Rows a rule's "rowcount" gives an INSERT, UPDATE or DELETE are held by the transaction they ran in and logged
+as {"kind": "stored", "rows": n} when it commits (at once outside one); a roll-back, a deadlock or a dropped
+session discards them, as SQL Server rolls back the open transaction of a session that ends:
+https://learn.microsoft.com/en-us/sql/t-sql/language-elements/transactions-transact-sql
+Log lines: {"kind": "prelogin" | "browser" | "login" | "batch" | "rpc" | "tm" | "attention" | "stored", "statement": ..., "procedure": ...,
 "parameters": [{"name": "@P1", "type": "datetime2(7)", "value": "2024-06-01 08:30:15.0000000"}]}, the type
 as the driver declared it on the wire and the value decoded from it.
 
@@ -362,6 +367,7 @@ class Session(socketserver.BaseRequestHandler):
         self.script = self.server.script
         self.packet_size = 4096
         self.trancount = 0
+        self.pending = 0  # rows written in the open transaction
         self.descriptor = 0
         self.last_id = 0
         self.handles = {}  # prepared handle -> (statement, declaration)
@@ -471,7 +477,20 @@ class Session(socketserver.BaseRequestHandler):
         rule = self.script.answer(kind, text)
         if rule and self.delay_or_drop(rule):
             return
-        self.send(reply(rule if rule and any(k in rule for k in ANSWERS) else self.builtin(text)))
+        answer = rule if rule and any(k in rule for k in ANSWERS) else self.builtin(text)
+        if "rowcount" in answer and re.match(r"\s*(INSERT|UPDATE|DELETE)\b", text, re.I):
+            self.write_rows(answer["rowcount"])
+        payload = reply(answer)
+        if rule and rule.get("close_after"):
+            self.request.shutdown(socket.SHUT_RDWR)
+            raise LinkClosed()
+        self.send(payload)
+
+    def write_rows(self, rows):
+        if self.trancount:
+            self.pending += rows
+        else:
+            self.script.record({"kind": "stored", "rows": rows})
 
     def delay_or_drop(self, rule):
         """The rule's silence and link drop; True when nothing more is to be answered."""
@@ -510,6 +529,9 @@ class Session(socketserver.BaseRequestHandler):
 
     def end_transaction(self, kind):
         self.trancount = 0
+        if kind == 9 and self.pending:
+            self.script.record({"kind": "stored", "rows": self.pending})
+        self.pending = 0
         return envchange(kind, b"\x00", b"\x08" + struct.pack("<Q", self.descriptor))
 
     def finish_transaction(self, verb):

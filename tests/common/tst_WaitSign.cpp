@@ -51,8 +51,7 @@ private slots:
         QVERIFY(sign.isHidden());
         QTRY_COMPARE(QApplication::activeWindow(), &window);
         sign.waitGoesOn(3, cancel);
-        QCOMPARE(lbEspera->text(), QString("Aguardando o banco de dados... 3 s"));
-        QVERIFY(btCancelar->isEnabled());
+        QVERIFY(btCancelar->isEnabled() && lbEspera->text().endsWith("... 3 s"));
     }
 };
 

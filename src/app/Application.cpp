@@ -7,10 +7,10 @@
 #include "UntVersao.h"
 
 #include "common/Clock.h"
-#include "common/ErrorReport.h"
 #include "common/Messages.h"
 #include "common/Shell.h"
 #include "common/WaitIndicator.h"
+#include "common/WaitSign.h"
 #include "db/UntConexao.h"
 #include "fueling/UntLancamento.h"
 #include "report/UntPesqEmpresas.h"
@@ -56,7 +56,11 @@ KorvaApplication::KorvaApplication(const QString& executableFolder, const Connec
     start(executableFolder, settings, services);
 }
 
-KorvaApplication::~KorvaApplication() = default;
+KorvaApplication::~KorvaApplication() {
+    // The sign goes with the main window, before the connection.
+    if (conexao)
+        conexao->setWaitPresenter(nullptr);
+}
 
 void KorvaApplication::start(const QString& executableFolder, const ConnectionSettings& settings,
                              Services services) {
@@ -72,9 +76,10 @@ void KorvaApplication::start(const QString& executableFolder, const ConnectionSe
     principal = std::make_unique<TfrmPrincipal>(executableFolder, loggedStation, services, stationGuesses);
     QObject::connect(principal.get(), &TfrmPrincipal::endRequested, qApp, [] { QCoreApplication::exit(0); });
 
+    // Nothing connects yet: the main window tries once it is on screen (its FormShow), so the program is
+    // seen at once however long the server takes to answer.
     conexao = std::make_unique<TdmConexao>(settings);
-    // A connection that fails now is reported, and the first query tries again.
-    runGuarded(services.messages, principal.get(), [this] { conexao->open(); });
+    conexao->setWaitPresenter(new WaitSign(principal.get()));
     principal->setConnection(*conexao);
 
     // Every other window is the main window's own: no task-bar entry of its own, placed over the main window,

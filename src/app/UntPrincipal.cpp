@@ -79,8 +79,9 @@ TfrmPrincipal::TfrmPrincipal(const QString& executableFolder, Station& station, 
 
 TfrmPrincipal::~TfrmPrincipal() = default;
 
-void TfrmPrincipal::setConnection(TdmConexao& dmConexao) {
-    SQLDravix = std::make_unique<Query>(dmConexao);
+void TfrmPrincipal::setConnection(TdmConexao& connection) {
+    dmConexao = &connection;
+    SQLDravix = std::make_unique<Query>(connection);
 }
 
 void TfrmPrincipal::setWindows(QWidget& lancamento, QWidget& relarorios, TfrmVersao& versao) {
@@ -107,9 +108,13 @@ void TfrmPrincipal::FormCreate() {
 void TfrmPrincipal::FormShow() {
     if (frmVersao)
         ui->lbVersao->setText(frmVersao->versionText());
-    // Only the saved login fills the password before the window is shown.
+    // Only the saved login fills the password before the window is shown; that login is then the first
+    // connection attempt. Otherwise the program connects now, its window up: a failure is reported, and the
+    // first query tries again.
     if (!ui->pnLogin->isHidden() && !ui->fiSenha->text().isEmpty())
         btConfirmaClick();
+    else if (dmConexao && !dmConexao->isOpen())
+        whileConnecting([this] { dmConexao->open(); });
 }
 
 void TfrmPrincipal::pDesabilitar() {
@@ -125,18 +130,24 @@ void TfrmPrincipal::pLiberar() {
 }
 
 void TfrmPrincipal::btConfirmaClick() {
-    // Events posted by code still arrive while the login waits; a second Enter or click must not start
-    // another login inside this one.
-    // Nor is a login tried while the wait after wrong passwords runs (Enter in the password included).
-    if (loginRunning || !ui->btConfirma->isEnabled())
+    // No login is tried while the wait after wrong passwords runs (Enter in the password included).
+    if (!ui->btConfirma->isEnabled())
         return;
-    const QScopedValueRollback<bool> running(loginRunning, true);
+    whileConnecting([this] { login(); });
+}
+
+void TfrmPrincipal::whileConnecting(const std::function<void()>& step) {
+    // Events posted by code still arrive while the database is waited for; a second Enter or click must not
+    // start a login inside this step.
+    if (connecting)
+        return;
+    const QScopedValueRollback<bool> running(connecting, true);
 
     ui->fiMensagem->setText(QStringLiteral("Conectando..."));
     ui->fiMensagem->show();
     const auto hideMessage = qScopeGuard([this] { ui->fiMensagem->hide(); });
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    login();
+    step();
 }
 
 void TfrmPrincipal::login() {

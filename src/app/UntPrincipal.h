@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class FormEvents;
@@ -41,7 +42,7 @@ public:
     QString configPath() const { return iniPath; }
 
     void FormCreate();                // window made: tiles hidden, saved login read
-    void FormShow();                  // window shown: version text; logs in with a saved password
+    void FormShow();                  // window shown: version text; the saved login or a first connection
     void pDesabilitar();              // hides the tiles and the station's name
     void pLiberar();                  // shows the tiles
     void btConfirmaClick();           // login button: checks CNPJ and password, logs the station in
@@ -66,6 +67,8 @@ protected:
 
 private:
     void login();
+    // Runs `step` with "Conectando..." on the login panel, one at a time.
+    void whileConnecting(const std::function<void()>& step);
     void refuse(const QString& message, bool isError, QWidget* focus, const QString& detail = QString());
     void showModeless(QWidget* window);
     void placeAnchoredControls();
@@ -76,9 +79,10 @@ private:
     GuessLimiter& passwordGuesses;
     FormEvents* events;
     QString iniPath;
+    QPointer<TdmConexao> dmConexao;
     std::unique_ptr<Query> SQLDravix;
     QPointer<QWidget> frmLancamento;
     QPointer<QWidget> frmRelarorios;
     QPointer<TfrmVersao> frmVersao;
-    bool loginRunning = false;
+    bool connecting = false;
 };

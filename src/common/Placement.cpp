@@ -60,6 +60,14 @@ QPoint centredFramePosition(const QRect& frame, const QRect& over, const QRect& 
             clamped(placed.top(), available.top(), available.bottom() + 1 - placed.height())};
 }
 
+std::optional<QPoint> centredFramePosition(const QRect& frame, const QWidget* over) {
+    const QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return std::nullopt;
+    const QRect available = screen->availableGeometry();
+    return centredFramePosition(frame, over && over->isVisible() ? frameOf(*over) : available, available);
+}
+
 void centreOnShow(QWidget& window, Centring when) {
     // Owned by the window.
     new ShowingPlacement(window, when);
@@ -126,14 +134,9 @@ void ShowingPlacement::placeWhenFramed() {
 }
 
 void ShowingPlacement::centre(const QMargins& frame) {
-    const QWidget* owner = ownerOf(window);
-    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect available = screen->availableGeometry();
-    const QRect over = owner && owner->isVisible() ? frameOf(*owner) : available;
     const QRect framed = QRect(QPoint(), window.size()).marginsAdded(frame);
-    const QPoint corner = centredFramePosition(framed, over, available);
+    const std::optional<QPoint> corner = centredFramePosition(framed, ownerOf(window));
     // The client area is set, not the frame's corner, so no older idea of the frame enters.
-    window.setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), window.size()));
+    if (corner)
+        window.setGeometry(QRect(*corner + QPoint(frame.left(), frame.top()), window.size()));
 }

@@ -3,11 +3,16 @@
 #include <QPoint>
 #include <QRect>
 
+#include <optional>
+
 class QWidget;
 
 // The top-left corner that centres a frame of `frame`'s size on `over` while keeping it wholly inside
 // `available`; a frame larger than `available` keeps its top-left corner inside it.
 QPoint centredFramePosition(const QRect& frame, const QRect& over, const QRect& available);
+// The same over the window `over` as the window system has its frame now, on its screen (the primary screen,
+// and the whole of it, without a visible window); none without a screen.
+std::optional<QPoint> centredFramePosition(const QRect& frame, const QWidget* over);
 
 enum class Centring { EveryShowing, FirstShowing };
 

@@ -6,11 +6,13 @@
 
 #include "Doubles.h"
 #include "ScriptedMessages.h"
+#include "TdsStandIn.h"
 #include "TestDatabase.h"
 
 #include "common/Clock.h"
 #include "common/Shell.h"
 #include "common/Station.h"
+#include "common/WaitSign.h"
 #include "db/UntConexao.h"
 
 #include <QAbstractButton>
@@ -22,6 +24,7 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -69,15 +72,20 @@ private slots:
     void unreachableDatabaseIsReportedAndStartUpGoesOn_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("conexaoIni");
-        QTest::newRow("folder that does not exist") << "falta/Dravix.db" << QByteArray();
-        QTest::newRow("a folder in the file's place") << "pasta" << QByteArray();
+        QTest::addColumn<QByteArray>("configIni");
+        QTest::newRow("folder that does not exist") << "falta/Dravix.db" << QByteArray() << QByteArray();
+        QTest::newRow("a folder in the file's place") << "pasta" << QByteArray() << QByteArray();
         QTest::newRow("Conexao.ini naming an unknown engine")
-            << "" << QByteArray("[Conexao]\r\nBanco=ACCESS\r\nArquivo=Dravix.db\r\n");
+            << "" << QByteArray("[Conexao]\r\nBanco=ACCESS\r\nArquivo=Dravix.db\r\n") << QByteArray();
+        QTest::newRow("saved login: the login is the first attempt")
+            << "falta/Dravix.db" << QByteArray()
+            << QByteArray("[Login]\r\nCNPJ=12345678000195\r\nSenha=x\r\n");
     }
 
     void unreachableDatabaseIsReportedAndStartUpGoesOn() {
         QFETCH(QString, file);
         QFETCH(QByteArray, conexaoIni);
+        QFETCH(QByteArray, configIni);
         QTemporaryDir folder;
         QDir(folder.path()).mkdir("pasta");
         TestDatabase db;
@@ -86,20 +94,29 @@ private slots:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write(conexaoIni);
         ini.close();
+        QFile config(folder.filePath("Config.ini"));
+        QVERIFY(configIni.isEmpty() || (config.open(QIODevice::WriteOnly) && config.write(configIni) > 0));
+        config.close();
         KorvaApplication app(folder.path(),
                              file.isEmpty() ? ConnectionFile::read(folder.path())
                                             : ConnectionSettings::sqliteFile(folder.filePath(file)),
                              services);
+        QCOMPARE(messages.count(), 0);
+        QStringList seen;
+        auto* fiMensagem = app.frmPrincipal().findChild<QLabel*>("fiMensagem");
+        messages.onShow([&](const ScriptedMessages::Box&) {
+            seen << fiMensagem->text() << (fiMensagem->isVisible() ? "still shown" : "hidden")
+                 << (app.frmPrincipal().isVisible() ? "over the window" : "before the window");
+        });
 
-        QCOMPARE(messages.count(), 1);
+        app.frmPrincipal().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&app.frmPrincipal()));
+        QCOMPARE(seen, QStringList({"Conectando...", "hidden", "over the window"}));
         const ScriptedMessages::Box reported = messages.last();
         QVERIFY(!reported.text.isEmpty());
         QCOMPARE(reported.text.contains("\"Banco\""), !conexaoIni.isEmpty());
         QCOMPARE(reported.caption, QString("KORVAPosto"));
         QCOMPARE(reported.icon, Messages::Icon::Error);
-
-        app.frmPrincipal().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&app.frmPrincipal()));
         logIn(app.frmPrincipal(), "12345678000195", "posto123");
 
         QCOMPARE(messages.count(), 2);
@@ -115,8 +132,10 @@ private slots:
         db.exec("INSERT INTO ZeltoPostos (id, Cnpj, Senha, nome, id_empresa) "
                 "VALUES (3, '12345678000195', 'posto123', 'Posto Estrela', 1)");
         KorvaApplication app(folder.path(), ConnectionSettings::sqliteFile(db.path()), services);
+        QVERIFY(!app.dmConexao().isOpen());
         app.frmPrincipal().show();
         QVERIFY(QTest::qWaitForWindowExposed(&app.frmPrincipal()));
+        QVERIFY(app.dmConexao().isOpen());
 
         logIn(app.frmPrincipal(), "12345678000195", "posto123");
 
@@ -161,6 +180,32 @@ private slots:
         for (const char* name :
              {"frmLancamento", "frmProcessando", "frmRelarorios", "frmPesqEmpresas", "frmVersao"})
             QVERIFY2(app.frmPrincipal().findChild<QWidget*>(name, Qt::FindDirectChildrenOnly), name);
+    }
+
+    // A server slow over the catalog's collation, which DATABASEPROPERTYEX(..., 'Collation') names
+    // (learn.microsoft.com/sql/t-sql/functions/databasepropertyex-transact-sql).
+    void slowServerShowsTheWaitSignOverTheWindow() {
+        if (const QString why = TdsStandIn::unavailableReason(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        TdsStandIn server(QByteArray(R"js([{"match": "DATABASEPROPERTYEX", "delay": 4,
+                "columns": [{"name": "db", "type": "nvarchar(128)"}, {"name": "c", "type": "nvarchar(128)"}],
+                "rows": [["KORVA", "Latin1_General_CI_AS"]]}])js"));
+        QTemporaryDir folder;
+        KorvaApplication app(folder.path(), ConnectionSettings::sqlServer(server.login()), services);
+        auto* sign = app.frmPrincipal().findChild<WaitSign*>();
+        auto* fiMensagem = app.frmPrincipal().findChild<QLabel*>("fiMensagem");
+        QStringList seen;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (seen.isEmpty() && sign->isVisible() && fiMensagem->isVisible())
+                seen << sign->findChild<QLabel*>("lbEspera")->text() << fiMensagem->text();
+        });
+        look.start(100);
+        app.frmPrincipal().show();
+        QTRY_VERIFY_WITH_TIMEOUT(app.dmConexao().isOpen(), 10000);
+        QCOMPARE(seen, QStringList({"Aguardando o banco de dados... 3 s", "Conectando..."}));
+        QVERIFY(sign->isHidden() && fiMensagem->isHidden());
+        QCOMPARE(messages.count(), 0);
     }
 };
 

@@ -170,10 +170,12 @@ void DatabaseThread::run(const std::function<void()>& work, const Wait& wait) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
-    if (!call->failure)
-        return;
+    // The person's "Cancelar" stops the handler even when the call could not be stopped (a login) and ended
+    // by itself: a write that went through anyway is found again by whoever settles it.
     if (cancelledByPerson)
         throw DatabaseError(QStringLiteral("Operação cancelada."), DatabaseError::Kind::Cancelled);
+    if (!call->failure)
+        return;
     if (cancelledByClock)
         throw DatabaseError(wait.timedOutMessage, DatabaseError::Kind::TimedOut);
     std::rethrow_exception(call->failure);

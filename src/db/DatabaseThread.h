@@ -29,8 +29,9 @@ public:
     DatabaseThread();
     ~DatabaseThread();
 
-    // Runs `work` on the thread and returns once it has, throwing what it threw; when the wait cancelled it,
-    // DatabaseError Cancelled ("Operação cancelada.") or TimedOut (wait.timedOutMessage) instead.
+    // Runs `work` on the thread and returns once it has, throwing what it threw; DatabaseError Cancelled
+    // ("Operação cancelada.") after the person's "Cancelar", TimedOut (wait.timedOutMessage) when the wait's
+    // clock stopped it.
     void run(const std::function<void()>& work, const Wait& wait);
 
     // From inside a call's work: how to stop what runs now (empty: nothing can be stopped).

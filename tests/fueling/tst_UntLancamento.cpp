@@ -1369,7 +1369,8 @@ void TestLancamento::saveOverTheServersLink_data() {
         << 0;
     QTest::newRow("confirmed again once the server is back: the row found, not sent twice")
         << R"({"kind": "tm", "match": "COMMIT", "close_after": true},
-              {"match": "SELECT COUNT", "nth": 1, "close": true},)" + found.arg(1)
+              {"match": "SELECT COUNT", "nth": 1, "close": true},)" +
+               found.arg(1)
         << 2 << false << QStringList{QStringLiteral("Não foi possível saber"), success} << 1;
     QTest::newRow("Cancelar during a slow INSERT: nothing stored, the cancellation")
         << R"({"match": "INSERT", "delay": 20},)" + found.arg(0) << 1 << true

@@ -2,6 +2,7 @@
 
 #include "BenchTools.h"
 #include "ScriptedMessages.h"
+#include "StandInScripts.h"
 #include "TdsStandIn.h"
 
 #include "app/Application.h"
@@ -28,20 +29,12 @@ namespace {
 
 constexpr int lateSeconds = 5;
 constexpr int loginSeconds = 3;
-const QString registration = QStringLiteral("1001");
+const QString stationCnpj = QStringLiteral("12345678000195");
 const QString success = QStringLiteral("Dados Gravados Com Sucesso!");
 
-// What the fueling window asks while a fueling is typed and stored, answered as the server would: the
-// vehicle, its fuel, the agreed price, the previous reading, the driver, the stored row.
+// What the fueling window asks while a fueling is typed and stored, after the vehicle, answered as the server
+// would: its fuel, the agreed price, the previous reading, the driver, the stored row.
 const char* const fuelingRules = R"js([
-    {"match": "FROM VeiculosNovo", "columns": [{"name": "id", "type": "int"},
-        {"name": "id_empresa", "type": "int"}, {"name": "Codigo", "type": "varchar(20)"},
-        {"name": "CodUT", "type": "int"}, {"name": "Marca", "type": "varchar(40)"},
-        {"name": "Modelo", "type": "varchar(40)"}, {"name": "razao", "type": "varchar(60)"},
-        {"name": "cnpj", "type": "varchar(14)"}, {"name": "IDEmp", "type": "int"},
-        {"name": "CapTanque", "type": "float"}, {"name": "RendMinimo", "type": "float"},
-        {"name": "RendMaximo", "type": "float"}],
-     "rows": [[7, 3, "V-07", 21, "Volvo", "FH 540", "Transportes Alfa", "11222333000144", 3, 400, 2.2, 12]]},
     {"match": "FROM VeiculoComb", "columns": [{"name": "cd_item", "type": "int"},
         {"name": "descricao", "type": "varchar(40)"}], "rows": [[3, "DIESEL S10"]]},
     {"match": "FROM PostoItem", "columns": [{"name": "valor", "type": "float"},
@@ -52,31 +45,62 @@ const char* const fuelingRules = R"js([
      "rows": [["JOSE DA SILVA", "1234", "A"]]},
     {"match": "INSERT INTO ZeltoMov", "rowcount": 1}])js";
 
-// The fueling rules with `late` tried first, or with the rule matching `delayed` answering late.
-QJsonArray fuelingScript(const QJsonObject& late, const QString& delayed = {}) {
-    QJsonArray rules = QJsonDocument::fromJson(fuelingRules).array();
-    for (qsizetype i = 0; i < rules.size(); ++i) {
-        QJsonObject rule = rules.at(i).toObject();
-        if (!delayed.isEmpty() && rule.value(QStringLiteral("match")).toString() == delayed) {
-            rule.insert(QStringLiteral("delay"), lateSeconds);
-            rules.replace(i, rule);
-        }
+// The fueling window on the stand-in. `late` is laid over the rule of the same "match" and "kind", or comes
+// first when there is none.
+struct LateWindow {
+    LateWindow(const QJsonObject& late, int runs, ScriptedMessages& messages, const Services& services)
+        : server(script(late), 60 + runs * (lateSeconds + 5)),
+          connection(ConnectionSettings::sqlServer(server.login())),
+          window(connection, Station{stationCnpj, 1}, services, wait, pinGuesses),
+          attendant(window, messages, QStringLiteral("ABC1D23"), QStringLiteral("1001")) {
+        connection.open();
     }
-    if (!late.isEmpty())
+
+    static QJsonArray script(const QJsonObject& late) {
+        QJsonArray rules = QJsonDocument::fromJson(fuelingRules).array();
+        // Travelling 360 km on 40 l, as the attendant types it, is 9 km/l.
+        rules.prepend(vehicleLookupRule(2.2, 12));
+        for (qsizetype i = 0; i < rules.size(); ++i) {
+            QJsonObject rule = rules.at(i).toObject();
+            if (rule.value(QStringLiteral("match")) != late.value(QStringLiteral("match")) ||
+                rule.value(QStringLiteral("kind")) != late.value(QStringLiteral("kind")))
+                continue;
+            for (auto field = late.begin(); field != late.end(); ++field)
+                rule.insert(field.key(), field.value());
+            rules.replace(i, rule);
+            return rules;
+        }
         rules.prepend(late);
-    return rules;
+        return rules;
+    }
+
+    TdsStandIn server;
+    TdmConexao connection;
+    NoWait wait;
+    GuessLimiter pinGuesses;
+    TfrmLancamento window;
+    Attendant attendant;
+};
+
+QJsonObject lateRule(const char* kind, const char* match, int seconds) {
+    QJsonObject rule{{QStringLiteral("match"), QLatin1String(match)}, {QStringLiteral("delay"), seconds}};
+    if (kind)
+        rule.insert(QStringLiteral("kind"), QLatin1String(kind));
+    return rule;
 }
 
 struct Wait {
+    Wait(const QString& operation, const QString& answer) : operation(operation), answer(answer) {}
+
+    void measure(const std::function<void()>& work) {
+        totals.push_back(elapsedMs([&] { longest = std::max(longest, longestStretch(work)); }));
+    }
+
     QString operation;
     QString answer;
     std::vector<double> totals;
     double longest = 0;
     QString note;
-
-    void measure(const std::function<void()>& work) {
-        totals.push_back(elapsedMs([&] { longest = std::max(longest, longestStretch(work)); }));
-    }
 };
 
 QString firstBox(const ScriptedMessages& messages) {
@@ -86,18 +110,16 @@ QString firstBox(const ScriptedMessages& messages) {
     return QStringLiteral("box \"%1\"").arg(text.left(text.indexOf(QStringLiteral(" ("))));
 }
 
-// The server never answers the login: the start-up, then Enter on the password, each waits out the login
+// The server never answers the login: the start-up, then each Enter on the password, waits out the login
 // time-out.
 void silentLogin(int runs, ScriptedMessages& messages, const Services& services, std::vector<Wait>& waits) {
-    TdsStandIn server(QJsonArray{QJsonObject{{QStringLiteral("kind"), QStringLiteral("login")},
-                                             {QStringLiteral("delay"), 600}}},
-                      60 + runs * (loginSeconds + 5));
+    TdsStandIn server(QJsonArray{lateRule("login", "", 600)}, 60 + runs * (loginSeconds + 5));
     DatabaseTimeouts timeouts;
     timeouts.loginSeconds = loginSeconds;
     QTemporaryDir folder;
     const QString answer = QStringLiteral("login never answered, login time-out %1 s").arg(loginSeconds);
-    Wait startUp{QStringLiteral("start-up to the main window made"), answer, {}, 0, {}};
-    Wait login{QStringLiteral("login (Enter on the password)"), answer, {}, 0, {}};
+    Wait startUp(QStringLiteral("start-up to the main window made"), answer);
+    Wait login(QStringLiteral("login (Enter on the password)"), answer);
     messages.clear();
     std::optional<KorvaApplication> app;
     startUp.measure([&] {
@@ -107,7 +129,7 @@ void silentLogin(int runs, ScriptedMessages& messages, const Services& services,
     app->frmPrincipal().show();
     if (!QTest::qWaitForWindowExposed(&app->frmPrincipal()))
         throw std::runtime_error("the main window did not show");
-    setMaskedValue(*child<QLineEdit>(app->frmPrincipal(), "fiCNPJPosto"), QStringLiteral("12345678000195"));
+    setMaskedValue(*child<QLineEdit>(app->frmPrincipal(), "fiCNPJPosto"), stationCnpj);
     auto* password = child<QLineEdit>(app->frmPrincipal(), "fiSenha");
     password->setText(QStringLiteral("posto123"));
     for (int i = 0; i < runs; ++i) {
@@ -122,52 +144,29 @@ void silentLogin(int runs, ScriptedMessages& messages, const Services& services,
 
 // The vehicle's lookup, then a save's COMMIT, answered after lateSeconds.
 void lateFueling(int runs, ScriptedMessages& messages, const Services& services, std::vector<Wait>& waits) {
-    const Station station{QStringLiteral("12345678000195"), 1};
-    const int lifetime = 60 + runs * (lateSeconds + 5);
     {
-        TdsStandIn server(fuelingScript({}, QStringLiteral("FROM VeiculosNovo")), lifetime);
-        TdmConexao connection(ConnectionSettings::sqlServer(server.login()));
-        connection.open();
-        NoWait wait;
-        GuessLimiter pinGuesses;
-        TfrmLancamento window(connection, station, services, wait, pinGuesses);
-        Attendant attendant(window, messages, QStringLiteral("ABC1D23"), registration);
-        Wait lookUp{QStringLiteral("plate lookup, fuel list and agreed price"),
-                    QStringLiteral("the vehicle answered after %1 s").arg(lateSeconds),
-                    {},
-                    0,
-                    {}};
+        LateWindow rig(lateRule(nullptr, "FROM VeiculosNovo", lateSeconds), runs, messages, services);
+        Wait lookUp(QStringLiteral("plate lookup, fuel list and agreed price"),
+                    QStringLiteral("the vehicle answered after %1 s").arg(lateSeconds));
         messages.clear();
         for (int i = 0; i < runs; ++i) {
-            attendant.showFresh();
-            lookUp.measure([&] { attendant.lookUp(); });
+            rig.attendant.showFresh();
+            lookUp.measure([&] { rig.attendant.lookUp(); });
         }
-        if (messages.count() != 0 || child<QLineEdit>(window, "fiVlPosto")->text().isEmpty())
+        if (messages.count() != 0 || child<QLineEdit>(rig.window, "fiVlPosto")->text().isEmpty())
             throw std::runtime_error("the late lookup failed: " + firstBox(messages).toStdString());
         waits.push_back(lookUp);
     }
-    const QJsonObject lateCommit{{QStringLiteral("kind"), QStringLiteral("tm")},
-                                 {QStringLiteral("match"), QStringLiteral("^COMMIT")},
-                                 {QStringLiteral("delay"), lateSeconds}};
-    TdsStandIn server(fuelingScript(lateCommit), lifetime);
-    TdmConexao connection(ConnectionSettings::sqlServer(server.login()));
-    connection.open();
-    NoWait wait;
-    GuessLimiter pinGuesses;
-    TfrmLancamento window(connection, station, services, wait, pinGuesses);
-    Attendant attendant(window, messages, QStringLiteral("ABC1D23"), registration);
-    Wait store{QStringLiteral("storing a fueling (Confirma)"),
-               QStringLiteral("the COMMIT answered after %1 s").arg(lateSeconds),
-               {},
-               0,
-               {}};
+    LateWindow rig(lateRule("tm", "^COMMIT", lateSeconds), runs, messages, services);
+    Wait store(QStringLiteral("storing a fueling (Confirma)"),
+               QStringLiteral("the COMMIT answered after %1 s").arg(lateSeconds));
     for (int i = 0; i < runs; ++i) {
-        attendant.typeFueling();
-        store.measure([&] { window.BitBtn1Click(); });
+        rig.attendant.typeFueling();
+        store.measure([&] { rig.window.BitBtn1Click(); });
         if (messages.count() != 1 || messages.last().text != success)
             throw std::runtime_error("the late save failed: " + firstBox(messages).toStdString());
     }
-    const QList<QJsonObject> received = server.requests();
+    const QList<QJsonObject> received = rig.server.requests();
     const auto commits = std::count_if(received.begin(), received.end(), [](const QJsonObject& r) {
         return r.value(QStringLiteral("kind")) == QStringLiteral("tm") &&
                r.value(QStringLiteral("statement")).toString().startsWith(QLatin1String("COMMIT"));

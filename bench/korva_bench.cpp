@@ -2,6 +2,7 @@
 // (the same statements through SQLite's C API, every column of every row read) and by the workbook writer.
 //
 // Usage: korva_bench DATABASE [RUNS]   (the database is copied first: storing fuelings changes it)
+//        korva_bench --slow-answers [RUNS]   (only the slow answers on the TDS stand-in)
 
 #include "BenchTools.h"
 #include "ScriptedMessages.h"
@@ -340,10 +341,26 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korva_bench DATABASE [RUNS]\n");
+        std::fprintf(stderr,
+                     "usage: korva_bench DATABASE [RUNS]\n       korva_bench --slow-answers [RUNS]\n");
         return 2;
     }
     const int runs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 9;
+    ScriptedMessages messages;
+    FixedClock clock(QDateTime::currentDateTime());
+    RecordingShell shell;
+    const Services services{messages, clock, shell};
+    const auto slowAnswers = [&] {
+        try {
+            printSlowAnswers(std::max(3, runs / 3), messages, services);
+            return 0;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "\nslow answers stopped: %s\n", error.what());
+            return 1;
+        }
+    };
+    if (qstrcmp(argv[1], "--slow-answers") == 0)
+        return slowAnswers();
     QTemporaryDir work;
     const QString database = work.filePath(QStringLiteral("Dravix.db"));
     if (!QFile::copy(QString::fromLocal8Bit(argv[1]), database)) {
@@ -352,10 +369,6 @@ int main(int argc, char** argv) {
     }
     std::printf("database %s copied to %s; %d runs each\n", argv[1], qPrintable(database), runs);
 
-    ScriptedMessages messages;
-    FixedClock clock(QDateTime::currentDateTime());
-    RecordingShell shell;
-    const Services services{messages, clock, shell};
     std::vector<Row> rows;
     try {
         Engine engine(database);
@@ -524,11 +537,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     print(rows);
-    try {
-        printSlowAnswers(std::max(3, runs / 3), messages, services);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "\nslow answers stopped: %s\n", error.what());
-        return 1;
-    }
-    return 0;
+    return slowAnswers();
 }

@@ -118,7 +118,8 @@ void silentLogin(int runs, ScriptedMessages& messages, const Services& services,
     timeouts.loginSeconds = loginSeconds;
     QTemporaryDir folder;
     const QString answer = QStringLiteral("login never answered, login time-out %1 s").arg(loginSeconds);
-    Wait startUp(QStringLiteral("start-up to the main window made"), answer);
+    // Its stretch includes making the windows, before the wait begins.
+    Wait startUp(QStringLiteral("start-up to the main window made (windows made, then the wait)"), answer);
     Wait login(QStringLiteral("login (Enter on the password)"), answer);
     messages.clear();
     std::optional<KorvaApplication> app;

@@ -2,8 +2,11 @@
 // (the same statements through SQLite's C API, every column of every row read) and by the workbook writer.
 //
 // Usage: korva_bench DATABASE [RUNS]   (the database is copied first: storing fuelings changes it)
+//        korva_bench --slow-answers [RUNS]   (only the slow answers on the TDS stand-in)
 
+#include "BenchTools.h"
 #include "ScriptedMessages.h"
+#include "SlowAnswers.h"
 
 #include "Doubles.h"
 #include "app/Application.h"
@@ -12,7 +15,6 @@
 #include "common/MaskedText.h"
 #include "common/Services.h"
 #include "common/Station.h"
-#include "common/WaitIndicator.h"
 #include "db/StoredValues.h"
 #include "db/UntConexao.h"
 #include "format/DisplayPatterns.h"
@@ -22,7 +24,6 @@
 #include "report/UntRelarios.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,7 +33,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <sqlite3.h>
 #include <xlsxwriter.h>
@@ -54,19 +54,6 @@ const QString stationCnpj = QStringLiteral("12345678000195");
 const QString stationPassword = QStringLiteral("posto123");
 const QString benchPlate = QStringLiteral("ABC1A01");
 constexpr int largeClient = 1;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double elapsedMs(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 
 long statusKb(const char* key) {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -164,12 +151,6 @@ private:
     sqlite3* db = nullptr;
 };
 
-class NoWait final : public WaitIndicator {
-public:
-    void showWait() override {}
-    void closeWait() override {}
-};
-
 struct Row {
     QString operation;
     double ours = 0;  // ms, median
@@ -186,13 +167,6 @@ void print(const std::vector<Row>& rows) {
                     qPrintable(ratio), qPrintable(r.note));
     }
     std::fflush(stdout);
-}
-
-template <typename T> T* child(QWidget& window, const char* name) {
-    auto* found = window.findChild<T*>(QLatin1String(name));
-    if (!found)
-        throw std::runtime_error(std::string("no control ") + name);
-    return found;
 }
 
 // Median time of `ours` and of the engine replaying what one run of it sent.
@@ -217,26 +191,6 @@ Row measure(const QString& name, int runs, TdmConexao& connection, Engine& engin
                 engine.exec("COMMIT");
         }));
     return {name, median(times), median(floors), QStringLiteral("%1 statement(s)").arg(sent.size())};
-}
-
-// The longest time the event loop went without a turn while `work` ran, as a 1 ms timer sees it.
-double longestStretch(const std::function<void()>& work) {
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    tick.start(1);
-    clock.start();
-    work();
-    longest = std::max(longest, clock.nsecsElapsed() - last);
-    tick.stop();
-    return double(longest) / 1e6;
 }
 
 // Peak memory counted from here on.
@@ -387,10 +341,26 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: korva_bench DATABASE [RUNS]\n");
+        std::fprintf(stderr,
+                     "usage: korva_bench DATABASE [RUNS]\n       korva_bench --slow-answers [RUNS]\n");
         return 2;
     }
     const int runs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 9;
+    ScriptedMessages messages;
+    FixedClock clock(QDateTime::currentDateTime());
+    RecordingShell shell;
+    const Services services{messages, clock, shell};
+    const auto slowAnswers = [&] {
+        try {
+            printSlowAnswers(std::max(3, runs / 3), messages, services);
+            return 0;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "\nslow answers stopped: %s\n", error.what());
+            return 1;
+        }
+    };
+    if (qstrcmp(argv[1], "--slow-answers") == 0)
+        return slowAnswers();
     QTemporaryDir work;
     const QString database = work.filePath(QStringLiteral("Dravix.db"));
     if (!QFile::copy(QString::fromLocal8Bit(argv[1]), database)) {
@@ -399,10 +369,6 @@ int main(int argc, char** argv) {
     }
     std::printf("database %s copied to %s; %d runs each\n", argv[1], qPrintable(database), runs);
 
-    ScriptedMessages messages;
-    FixedClock clock(QDateTime::currentDateTime());
-    RecordingShell shell;
-    const Services services{messages, clock, shell};
     std::vector<Row> rows;
     try {
         Engine engine(database);
@@ -453,56 +419,22 @@ int main(int argc, char** argv) {
             NoWait wait;
             GuessLimiter pinGuesses;
             TfrmLancamento window(connection, station, services, wait, pinGuesses);
-            auto* plate = child<QLineEdit>(window, "fiPlaca");
-            auto* fuel = child<QComboBox>(window, "lkTipo");
-            const auto showFresh = [&] {
-                window.hide();
-                window.show();
-                setMaskedValue(*plate, benchPlate);
-            };
-            const auto lookUp = [&] {
-                window.btPlacaClick();
-                fuel->setCurrentIndex(0);
-                window.lkTipoClick();
-            };
-            rows.push_back(measure(QStringLiteral("plate lookup, fuel list and agreed price"), runs,
-                                   connection, engine, showFresh, lookUp));
+            Attendant attendant(window, messages, benchPlate, QString::number(largeClient * 1000 + 1));
+            rows.push_back(measure(
+                QStringLiteral("plate lookup, fuel list and agreed price"), runs, connection, engine,
+                [&] { attendant.showFresh(); }, [&] { attendant.lookUp(); }));
             rows.push_back(measure(
                 QStringLiteral("previous odometer (entering fiKM)"), runs, connection, engine, [] {},
                 [&] { window.fiKMEnter(); }));
-            auto* matricula = child<QLineEdit>(window, "fiMatricula");
-            matricula->setText(QString::number(largeClient * 1000 + 1));
+            child<QLineEdit>(window, "fiMatricula")->setText(QString::number(largeClient * 1000 + 1));
             rows.push_back(measure(
                 QStringLiteral("driver check (leaving fiMatricula)"), runs, connection, engine, [] {},
                 [&] { window.fiMatriculaExit(); }));
 
-            const auto typeFueling = [&] {
-                showFresh();
-                lookUp();
-                const double price = window.findChild<QLineEdit*>(QStringLiteral("fiVlPosto"))
-                                         ->text()
-                                         .remove(QLatin1Char('.'))
-                                         .replace(QLatin1Char(','), QLatin1Char('.'))
-                                         .toDouble();
-                child<QLineEdit>(window, "fiQtde")->setText(QStringLiteral("40"));
-                window.fiQtdeExit();
-                child<QLineEdit>(window, "fivlTotal")
-                    ->setText(
-                        QString::number(price * 40, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')));
-                window.fivlTotalExit();
-                window.fiKMEnter();
-                const qint64 previous = child<QLineEdit>(window, "fiKMAnt")->text().toLongLong();
-                child<QLineEdit>(window, "fiKM")->setText(QString::number(previous + 360));
-                window.fiKMExit();
-                matricula->setText(QString::number(largeClient * 1000 + 1));
-                window.fiMatriculaExit();
-                child<QLineEdit>(window, "fiSenha")->setText(QStringLiteral("1234"));
-                messages.clear();
-            };
             const long before = long(engine.run({{QStringLiteral("SELECT COUNT(*) FROM ZeltoMov"), {}}}));
             Row store = measure(
-                QStringLiteral("storing a fueling (Confirma)"), runs, connection, engine, typeFueling,
-                [&] { window.BitBtn1Click(); }, true);
+                QStringLiteral("storing a fueling (Confirma)"), runs, connection, engine,
+                [&] { attendant.typeFueling(); }, [&] { window.BitBtn1Click(); }, true);
             const long after = long(engine.run({{QStringLiteral("SELECT COUNT(*) FROM ZeltoMov"), {}}}));
             if (messages.count() != 1 ||
                 messages.last().text != QStringLiteral("Dados Gravados Com Sucesso!"))
@@ -605,5 +537,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     print(rows);
-    return 0;
+    return slowAnswers();
 }

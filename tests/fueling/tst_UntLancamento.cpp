@@ -2,6 +2,7 @@
 
 #include "Doubles.h"
 #include "ScriptedMessages.h"
+#include "StandInScripts.h"
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
 #include "common/Clock.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -624,22 +626,16 @@ void TestLancamento::agreedPriceAskedOfSqlServerByItemCode() {
     QFETCH(QJsonValue, code);
     if (const QString why = TdsStandIn::unavailableReason(); !why.isEmpty())
         QSKIP(qPrintable(why));
-    const QString script = QStringLiteral(R"js([
-        {"match": "FROM VeiculosNovo", "columns": [{"name": "id", "type": "int"},
-            {"name": "id_empresa", "type": "int"}, {"name": "Codigo", "type": "varchar(20)"},
-            {"name": "CodUT", "type": "int"}, {"name": "Marca", "type": "varchar(40)"},
-            {"name": "Modelo", "type": "varchar(40)"}, {"name": "razao", "type": "varchar(60)"},
-            {"name": "cnpj", "type": "varchar(14)"}, {"name": "IDEmp", "type": "int"},
-            {"name": "CapTanque", "type": "float"}, {"name": "RendMinimo", "type": "float"},
-            {"name": "RendMaximo", "type": "float"}],
-         "rows": [[7, 3, "V-07", 21, "Volvo", "FH 540", "Transportes Alfa", "11222333000144", 3, 400, 2.2,
-                   3.1]]},
+    QJsonArray script = QJsonDocument::fromJson(QStringLiteral(R"js([
         {"match": "FROM VeiculoComb", "columns": [{"name": "cd_item", "type": "int"},
             {"name": "descricao", "type": "varchar(40)"}], "rows": %1},
         {"match": "FROM PostoItem", "columns": [{"name": "valor", "type": "float"},
             {"name": "margem", "type": "float"}], "rows": []}])js")
-                               .arg(fuels);
-    TdsStandIn server(script.toUtf8());
+                                                    .arg(fuels)
+                                                    .toUtf8())
+                            .array();
+    script.prepend(vehicleLookupRule());
+    TdsStandIn server(script);
     TdmConexao connection(ConnectionSettings::sqlServer(server.login()));
     ScriptedMessages messages;
     FixedClock clock{moment};

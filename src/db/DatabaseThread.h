@@ -48,7 +48,6 @@ public:
 private:
     struct Call;
     void serve();
-    void waitTurning(Call& call, const Wait& wait);
 
     std::mutex mutex;
     std::condition_variable wake;

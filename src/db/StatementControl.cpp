@@ -6,6 +6,7 @@
 #include <QSqlResult>
 #include <QVariant>
 
+#include <atomic>
 #include <initializer_list>
 
 #if defined(Q_OS_WIN)
@@ -64,26 +65,42 @@ void* odbcStatement(const QSqlQuery& query) {
     return handleOf(query.result()->handle(), {"SQLHANDLE", "void*"});
 }
 
+// Looked up once found: a look-up costs a search of the disk while the library is not loaded, so it is made
+// only once a handle of that library is at hand.
+template <typename Function>
+Function function(std::atomic<Function>& kept, const char* library, const char* name) {
+    Function found = kept.load(std::memory_order_acquire);
+    if (!found) {
+        found = reinterpret_cast<Function>(loadedFunction(library, name));
+        kept.store(found, std::memory_order_release);
+    }
+    return found;
+}
+
+std::atomic<SqlSetStmtAttr> setStmtAttr{nullptr};
+std::atomic<SqlCancel> sqlCancel{nullptr};
+std::atomic<SqliteInterrupt> sqliteInterrupt{nullptr};
+
 } // namespace
 
 void StatementControl::limitTime(QSqlQuery& query, int seconds) {
-    void* statement = odbcStatement(query);
-    const auto set = reinterpret_cast<SqlSetStmtAttr>(loadedFunction(odbcLibrary, "SQLSetStmtAttr"));
-    if (statement && set && seconds > 0)
+    void* statement = seconds > 0 ? odbcStatement(query) : nullptr;
+    if (!statement)
+        return;
+    if (const auto set = function(setStmtAttr, odbcLibrary, "SQLSetStmtAttr"))
         set(statement, sqlAttrQueryTimeout, reinterpret_cast<void*>(quintptr(seconds)), 0);
 }
 
 std::function<void()> StatementControl::canceller(QSqlDatabase& db, QSqlQuery& query) {
     if (void* statement = odbcStatement(query)) {
-        const auto cancel = reinterpret_cast<SqlCancel>(loadedFunction(odbcLibrary, "SQLCancel"));
-        if (cancel)
+        if (const auto cancel = function(sqlCancel, odbcLibrary, "SQLCancel"))
             return [cancel, statement] { cancel(statement); };
         return {};
     }
     void* engine = db.driver() ? handleOf(db.driver()->handle(), {"sqlite3*"}) : nullptr;
-    const auto interrupt =
-        reinterpret_cast<SqliteInterrupt>(loadedFunction(sqliteLibrary, "sqlite3_interrupt"));
-    if (engine && interrupt)
+    if (!engine)
+        return {};
+    if (const auto interrupt = function(sqliteInterrupt, sqliteLibrary, "sqlite3_interrupt"))
         return [interrupt, engine] { interrupt(engine); };
     return {};
 }

@@ -490,7 +490,8 @@ void TfrmLancamento::store() {
             this,
             QStringLiteral(
                 "Não foi possível saber se o abastecimento foi gravado: o banco de dados não "
-                "confirmou a gravação e não pôde ser consultado depois. Confira no Relatório de Abastecimentos se ele aparece antes de "
+                "confirmou a gravação e não pôde ser consultado depois. Confira no Relatório de "
+                "Abastecimentos se ele aparece antes de "
                 "lançá-lo de novo; confirmado de novo aqui, ele é procurado antes de ser gravado."),
             QStringLiteral("Erro!"), Messages::Icon::Error, Messages::Buttons::Ok, outcome.error);
         break;

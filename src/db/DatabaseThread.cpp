@@ -63,8 +63,6 @@ private:
 // Most calls on the embedded engine end within this; waiting for them without a turn of the event loop
 // keeps them as fast as on the caller's own thread.
 constexpr qint64 briefWaitNs = 2'000'000;
-// How long the thread looks for the next call before it sleeps.
-constexpr qint64 lingerNs = 1'000'000;
 
 } // namespace
 
@@ -81,11 +79,6 @@ DatabaseThread::~DatabaseThread() {
 
 void DatabaseThread::serve() {
     for (;;) {
-        // A handler's statements come one after another: the next is caught without the cost of waking up.
-        QElapsedTimer lingering;
-        lingering.start();
-        while (queued.load(std::memory_order_acquire) == 0 && lingering.nsecsElapsed() < lingerNs)
-            std::this_thread::yield();
         std::shared_ptr<Call> call;
         {
             std::unique_lock<std::mutex> lock(mutex);
@@ -94,7 +87,6 @@ void DatabaseThread::serve() {
                 return;
             call = std::move(calls.front());
             calls.pop_front();
-            queued.fetch_sub(1, std::memory_order_relaxed);
         }
         try {
             (*call->work)();
@@ -123,7 +115,6 @@ void DatabaseThread::run(const std::function<void()>& work, const Wait& wait) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         calls.push_back(call);
-        queued.fetch_add(1, std::memory_order_release);
     }
     wake.notify_one();
 

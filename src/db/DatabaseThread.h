@@ -52,7 +52,6 @@ private:
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::shared_ptr<Call>> calls;
-    std::atomic<int> queued{0}; // calls waiting, for the thread's look before it sleeps
     std::function<void()> canceller;
     bool stopping = false;
     std::thread worker;

@@ -10,12 +10,14 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <exception>
 
 struct DatabaseThread::Call {
     const std::function<void()>* work = nullptr;
     std::exception_ptr failure;
     std::atomic<bool> done{false};
+    std::condition_variable finished;            // with the thread's mutex
     QAbstractEventDispatcher* waiting = nullptr; // guarded by the mutex: woken when the call is done
 };
 
@@ -62,7 +64,7 @@ private:
 
 // Most calls on the embedded engine end within this; waiting for them without a turn of the event loop
 // keeps them as fast as on the caller's own thread.
-constexpr qint64 briefWaitNs = 2'000'000;
+constexpr std::chrono::milliseconds briefWait{2};
 
 } // namespace
 
@@ -100,6 +102,7 @@ void DatabaseThread::serve() {
             call->done.store(true, std::memory_order_release);
             waiting = call->waiting;
         }
+        call->finished.notify_one();
         if (waiting)
             waiting->wakeUp();
     }
@@ -120,8 +123,12 @@ void DatabaseThread::run(const std::function<void()>& work, const Wait& wait) {
 
     QElapsedTimer clock;
     clock.start();
-    while (!call->done.load(std::memory_order_acquire) && clock.nsecsElapsed() < briefWaitNs)
-        std::this_thread::yield();
+    {
+        // Asleep, not spinning: a spinning caller on a busy machine gives its core away and gets it back only
+        // at the scheduler's next tick.
+        std::unique_lock<std::mutex> lock(mutex);
+        call->finished.wait_for(lock, briefWait, [&] { return call->done.load(std::memory_order_acquire); });
+    }
     bool cancelledByPerson = false;
     bool cancelledByClock = false;
     if (!call->done.load(std::memory_order_acquire)) {

@@ -1383,16 +1383,10 @@ void TestLancamento::saveOverTheServersLink() {
     QFETCH(int, stored);
     if (const QString why = TdsStandIn::unavailableReason(); !why.isEmpty())
         QSKIP(qPrintable(why));
-    const QString script = QStringLiteral("[") + rules + QStringLiteral(R"js(
-        {"match": "FROM VeiculosNovo", "columns": [{"name": "id", "type": "int"},
-            {"name": "id_empresa", "type": "int"}, {"name": "Codigo", "type": "varchar(20)"},
-            {"name": "CodUT", "type": "int"}, {"name": "Marca", "type": "varchar(40)"},
-            {"name": "Modelo", "type": "varchar(40)"}, {"name": "razao", "type": "varchar(60)"},
-            {"name": "cnpj", "type": "varchar(14)"}, {"name": "IDEmp", "type": "int"},
-            {"name": "CapTanque", "type": "float"}, {"name": "RendMinimo", "type": "float"},
-            {"name": "RendMaximo", "type": "float"}],
-         "rows": [[100, 10, "0042", 7, "Volvo", "FH 540", "Transportadora Exemplo", "12345678000195", 10, 100,
-                   8, 14]]},
+    const QString script =
+        QStringLiteral("[") + rules +
+        QString::fromUtf8(QJsonDocument(vehicleLookupRule(8, 14)).toJson(QJsonDocument::Compact)) +
+        QStringLiteral(R"js(,
         {"match": "FROM VeiculoComb", "columns": [{"name": "cd_item", "type": "int"},
             {"name": "descricao", "type": "varchar(40)"}], "rows": [[1, "DIESEL S10"]]},
         {"match": "FROM PostoItem", "columns": [{"name": "valor", "type": "float"},

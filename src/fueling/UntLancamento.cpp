@@ -437,9 +437,8 @@ void TfrmLancamento::BitBtn1Click() {
             break;
         case FuelingStep::Kind::FetchDriver:
             fiMatriculaExit();
-            // A driver not found has had its box from the lookup.
             if (!motoristaEncontrado)
-                return;
+                return; // the lookup has said so in its box
             state = fuelingState();
             break;
         case FuelingStep::Kind::Ask:
@@ -491,8 +490,8 @@ void TfrmLancamento::store() {
             QStringLiteral(
                 "Não foi possível saber se o abastecimento foi gravado: o banco de dados não "
                 "confirmou a gravação e não pôde ser consultado depois. Confira no Relatório de "
-                "Abastecimentos se ele aparece antes de "
-                "lançá-lo de novo; confirmado de novo aqui, ele é procurado antes de ser gravado."),
+                "Abastecimentos se ele aparece antes de lançá-lo de novo; confirmado de novo aqui, ele é "
+                "procurado antes de ser gravado."),
             QStringLiteral("Erro!"), Messages::Icon::Error, Messages::Buttons::Ok, outcome.error);
         break;
     }

@@ -175,7 +175,8 @@ void DatabaseThread::run(const std::function<void()>& work, const Wait& wait) {
     if (!call->failure)
         return;
     if (cancelledByClock)
-        throw DatabaseError(wait.timedOutMessage, DatabaseError::Kind::TimedOut);
+        throw DatabaseError(wait.timedOutMessage ? wait.timedOutMessage() : QString(),
+                            DatabaseError::Kind::TimedOut);
     std::rethrow_exception(call->failure);
 }
 

@@ -21,8 +21,8 @@ class DatabaseThread final {
 
 public:
     struct Wait {
-        int cancelAfterMs = 0;   // past this, what runs is cancelled (0: never)
-        QString timedOutMessage; // what the person reads then
+        int cancelAfterMs = 0;                    // past this, what runs is cancelled (0: never)
+        std::function<QString()> timedOutMessage; // what the person reads then, worded only if needed
         WaitPresenter* presenter = nullptr;
     };
 

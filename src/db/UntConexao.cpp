@@ -40,7 +40,7 @@ void TdmConexao::perform(DatabaseStep step, const std::function<void(DatabaseSes
         step == DatabaseStep::Connect ? settings.timeouts.loginSeconds : settings.timeouts.statementSeconds;
     DatabaseThread::Wait wait;
     wait.cancelAfterMs = (limit + graceSeconds) * 1000;
-    wait.timedOutMessage = session->timedOutMessage(step);
+    wait.timedOutMessage = [this, step] { return session->timedOutMessage(step); };
     wait.presenter = waitPresenter;
     bool nowOpen = opened;
     bool nowInTransaction = transactionOpen;

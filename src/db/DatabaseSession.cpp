@@ -99,10 +99,12 @@ void DatabaseSession::runStatement(QSqlQuery& query, const QString& statement, c
     thread.setCanceller(StatementControl::canceller(db, query));
     for (const QVariant& value : values)
         query.addBindValue(value);
-    const bool ran = query.exec();
-    thread.setCanceller({});
-    if (!ran)
+    if (!query.exec())
         fail(query.lastError(), QStringLiteral("The statement failed"), activity, write);
+}
+
+void DatabaseSession::statementDone() {
+    thread.setCanceller({});
 }
 
 void DatabaseSession::readingFailed(const QSqlError& error) {

@@ -30,9 +30,11 @@ public:
     bool isOpen() const { return db.isOpen(); }
     QSqlDatabase& database() { return db; }
 
-    // Runs a statement with its values in `query`; a failure throws, typed by what it says of the link.
+    // Runs a statement with its values in `query`; a failure throws, typed by what it says of the link. It
+    // can be cancelled until statementDone(), rows read included; call that before `query` goes.
     void runStatement(QSqlQuery& query, const QString& statement, const QVariantList& values,
                       DatabaseStep activity);
+    void statementDone();
     // A failure while reading the rows of a statement that ran.
     [[noreturn]] void readingFailed(const QSqlError& error);
 

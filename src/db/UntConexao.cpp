@@ -7,6 +7,7 @@
 #include "StoredValues.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -44,28 +45,20 @@ void TdmConexao::perform(DatabaseStep step, const std::function<void(DatabaseSes
     wait.presenter = waitPresenter;
     bool nowOpen = opened;
     bool nowInTransaction = transactionOpen;
-    try {
-        thread->run(
-            [&] {
-                struct Mirror {
-                    DatabaseSession& session;
-                    bool& open;
-                    bool& inTransaction;
-                    ~Mirror() {
-                        open = session.isOpen();
-                        inTransaction = session.inTransaction();
-                    }
-                } mirror{*session, nowOpen, nowInTransaction};
-                work(*session);
-            },
-            wait);
-    } catch (...) {
+    // Copied back however the call ends: the window's thread reads them without waiting.
+    const auto mirror = qScopeGuard([&] {
         opened = nowOpen;
         transactionOpen = nowInTransaction;
-        throw;
-    }
-    opened = nowOpen;
-    transactionOpen = nowInTransaction;
+    });
+    thread->run(
+        [&] {
+            const auto state = qScopeGuard([&] {
+                nowOpen = session->isOpen();
+                nowInTransaction = session->inTransaction();
+            });
+            work(*session);
+        },
+        wait);
 }
 
 void TdmConexao::open() {
@@ -245,6 +238,8 @@ void Query::open() {
     const QVariantList values = d->sentValues(connection.dialect());
     const auto read = [&](DatabaseSession& session) {
         QSqlQuery query(session.database());
+        // A cancel may stop the reading of a long result too, until the statement's handle goes.
+        const auto done = qScopeGuard([&] { session.statementDone(); });
         session.runStatement(query, statement, values, DatabaseStep::Read);
         const QSqlRecord record = query.record();
         const int columns = record.count();
@@ -297,6 +292,7 @@ void Query::execSQL() {
     // A write is never sent twice: whether a failed one ran is for its caller to settle.
     connection.perform(DatabaseStep::Write, [&](DatabaseSession& session) {
         QSqlQuery query(session.database());
+        const auto done = qScopeGuard([&] { session.statementDone(); });
         session.runStatement(query, statement, values, DatabaseStep::Write);
     });
 }

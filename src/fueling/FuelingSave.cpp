@@ -36,13 +36,11 @@ FuelingSave::Outcome FuelingSave::store(const FuelingState& state, qint32 idPost
         return Outcome{};
     } catch (const std::exception& error) {
         Outcome outcome{Kind::NotStored, QString::fromUtf8(error.what()), {}};
-        // Only a transaction actually begun is rolled back.
-        if (connection.inTransaction()) {
-            try {
-                connection.rollback();
-            } catch (const std::exception& failure) {
-                outcome.rollbackError = QString::fromUtf8(failure.what());
-            }
+        // Rolls back only a transaction actually begun.
+        try {
+            connection.rollback();
+        } catch (const std::exception& failure) {
+            outcome.rollbackError = QString::fromUtf8(failure.what());
         }
         if (!mayHaveRun)
             return outcome;
